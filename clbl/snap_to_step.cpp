@@ -1,0 +1,20 @@
+// clbl/snap_to_step.cpp
+#include "clbl/snap_to_step.h"
+
+#include <cmath>
+
+#include "toolkit/foundation/rounding.h"
+
+namespace {
+constexpr double kLongLimit = 9223372036854775808.0;  // 2^63
+}
+
+double snapToStep(double value, double step) {
+    if (step == 0.0) return value;
+    const double quotient = value / step;
+    if (!std::isfinite(quotient) || std::fabs(quotient) >= kLongLimit) return value;
+    const float single = static_cast<float>(quotient);
+    // Rounding to single precision can carry the quotient up to 2^63.
+    if (std::fabs(single) >= static_cast<float>(kLongLimit)) return value;
+    return static_cast<double>(iRound(single)) * step;
+}

@@ -1,0 +1,12 @@
+// clbl/snap_to_step.h
+// Rounding of a computed setting to the minimum step of its axis.
+#pragma once
+
+#include "clbl/export.h"
+
+// value unchanged when step is 0.0; otherwise the quotient value / step,
+// taken to single precision and rounded to the nearest integer (halves away
+// from zero), times step. The value is also left unchanged when the
+// quotient is not finite or lies beyond the range of long, where no whole
+// multiple can be formed.
+CLBL_EXPORT double snapToStep(double value, double step);
