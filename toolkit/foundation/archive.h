@@ -99,7 +99,11 @@ private:
     explicit kcArchive(bool storing);
 
     void put(const void* data, std::size_t size);
-    void get(void* data, std::size_t size);
+    // Reads size bytes; Errors naming `what` when fewer remain.
+    void get(void* data, std::size_t size, const char* what);
+    // Reads a 32-bit length of units of unitSize bytes each, checked
+    // against the bytes that remain.
+    std::size_t getLength(std::size_t unitSize, const char* what);
     template <class T> kcArchive& integer(T& value);
 
     std::vector<unsigned char> bytes_;

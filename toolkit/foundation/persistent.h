@@ -53,5 +53,11 @@ public:
     static std::string className(const std::type_info& type);
 
 private:
+    friend class kcArchive;
+
+    // The factory registered under `name`, or null.
+    static Factory find(const std::string& name);
+
+    // Empty when another instantiator already held the name.
     std::string name_;
 };
