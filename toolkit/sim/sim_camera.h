@@ -6,11 +6,10 @@
 //   signal = gain(contrast) * exposure * kExposureScale * radiance
 //   value  = signal + offset(brightness) + noise
 //   pel    = lut[clamp(round(value), 0, 255)]
-// with the mappings documented in the .cpp (gain grows geometrically with
-// contrast, offset grows linearly with brightness); noise is shot noise
-// (variance proportional to the signal) plus read noise, drawn from a
-// generator seeded at construction: the same seed, scene and sequence of
-// calls give the same images.
+// with gain(c) = 2^(4 c) and offset(b) = 60 b grey levels (see the .cpp);
+// noise is shot noise (variance proportional to the signal, amplified with
+// the gain) plus read noise, drawn from a generator seeded at construction:
+// the same seed, scene and sequence of calls give the same images.
 #pragma once
 
 #include <array>
@@ -26,7 +25,7 @@
 // tapContrast.size() vertical stripes of (nearly) equal width, tap i
 // rendered with tapContrast[i] and tapBrightness[i]; both vectors must have
 // the same, non-zero size (kcBadArgument otherwise).
-struct kcSimExposure {
+struct KC_EXPORT kcSimExposure {
     double exposure = 0.0;
     std::vector<double> tapContrast{0.0};
     std::vector<double> tapBrightness{0.0};
@@ -38,13 +37,32 @@ struct kcSimExposure {
 
 class KC_EXPORT kcSimCamera {
 public:
+    // Grey levels per unit of exposure x radiance at gain 1: the built-in
+    // "chart" at contrast 0.5 and brightness 0.2 is well exposed between
+    // exposures of about 0.01 and 0.03.
+    static constexpr double kExposureScale = 2000.0;
+    // Standard deviation of the read noise, in grey levels.
+    static constexpr double kReadNoiseSigma = 1.0;
+    // Shot-noise variance, in grey levels squared, per grey level of signal
+    // at gain 1; at gain g the variance is g times this times the signal.
+    static constexpr double kShotNoisePerLevel = 0.03;
+
+    // The analogue gain for a contrast: 2^(4 contrast), so contrast 0..1
+    // spans a 16x gain.
+    static double gain(double contrast);
+    // The black offset for a brightness, in grey levels: 60 brightness.
+    static double offset(double brightness);
+
     // A camera looking at `scene`, its noise generator seeded with `seed`.
     // noise false renders without noise (exact, for tests).
     explicit kcSimCamera(kcSimScene scene, std::uint64_t seed = 1, bool noise = true);
 
     // One image at one tap with these settings and the identity LUT.
     kc3PlanePelBuffer render(const kcColorCameraSettings& settings);
-    // One image with per-tap settings and a LUT.
+    // One image with per-tap settings and a LUT. kcBadArgument for an
+    // exposure that is negative or not finite, a contrast or brightness that
+    // is not finite, tap vectors of different or zero size, or more taps
+    // than columns.
     kc3PlanePelBuffer render(const kcSimExposure& exposure);
 
     const kcSimScene& scene() const { return scene_; }
@@ -58,4 +76,8 @@ private:
     std::uint64_t seed_;
     bool noise_;
     std::uint64_t frames_ = 0;
+    // Standard normal deviates drawn once from the seed; the per-frame
+    // generator picks from them, which is far cheaper than drawing a fresh
+    // deviate per pel.
+    std::vector<float> normals_;
 };

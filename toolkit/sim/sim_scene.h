@@ -35,15 +35,21 @@ public:
     // width x height. kcBadArgument for inconsistent sizes.
     static kcSimScene fromRgb8(const std::vector<unsigned char>& rgb, long sourceWidth, long sourceHeight, long width,
                                long height);
-    // A scene from a binary PPM file (P6, maxval 255 or up to 65535),
-    // resampled to width x height; width and height 0 keep the file's size
+    // A scene from a binary PPM file (P6, maxval 1 to 65535; samples of two
+    // bytes, most significant first, when maxval exceeds 255), taken as
+    // linear radiance sample / maxval and resampled (nearest) to width x
+    // height; a width or height of 0 keeps the file's width or height
     // (clamped into the simulator's range). kcBadArgument for a file that
-    // cannot be read or is not a valid binary PPM.
+    // cannot be read or is not a valid binary PPM: a bad header, sides above
+    // kMaxFileSide, pel data shorter or longer than the header announces.
     static kcSimScene fromPpm(const std::string& path, long width = 0, long height = 0);
+    // Largest width or height accepted from a file or an 8-bit source.
+    static constexpr long kMaxFileSide = 32768;
 
     long width() const { return width_; }
     long height() const { return height_; }
-    // Radiance of row y of plane p (0..2), width() values.
+    // Radiance of row y of plane p (0..2), width() values (kcBadArgument for
+    // a plane or row outside the scene).
     const float* row(int plane, long y) const;
     float* row(int plane, long y);
 

@@ -1,0 +1,206 @@
+// toolkit/sim/sim_camera.cpp
+#include "toolkit/sim/sim_camera.h"
+
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "toolkit/foundation/exceptions.h"
+
+// Mappings of the sensor model:
+//   gain(contrast)     = 2^(4 contrast): contrast 0..1 spans a 16x gain,
+//                        one doubling per quarter of contrast;
+//   offset(brightness) = 60 brightness grey levels, added after the gain;
+//   noise              = z * sqrt(readSigma^2 + kShotNoisePerLevel * gain * signal),
+//                        z standard normal: read noise of 1 grey level plus
+//                        shot noise whose variance grows with the signal and,
+//                        as on a real sensor, with the analogue gain;
+//   pel                = lut[clamp(value, 0, 255) rounded to nearest, halves up].
+// With kExposureScale 2000 the chart's white patch (radiance about 0.9) at
+// contrast 0.5 reaches about 80 grey levels at exposure 0.01 and about 230 at
+// 0.03, and its darkest colour planes stay above the dark threshold of 5.
+
+namespace {
+
+constexpr double kContrastStops = 4.0;           // doublings of the gain per unit of contrast
+constexpr double kOffsetPerBrightness = 60.0;    // grey levels of offset at brightness 1
+constexpr unsigned kNormalTableBits = 16;        // the deviate table holds 2^16 entries
+constexpr std::size_t kNormalTableSize = std::size_t{1} << kNormalTableBits;
+constexpr std::uint64_t kNormalTableMask = kNormalTableSize - 1;
+constexpr int kDeviatesPerDraw = 64 / kNormalTableBits;  // table indices cut from one 64-bit draw
+// Larger per-pel scales saturate every pel that sees any light; capping
+// keeps the float arithmetic finite.
+constexpr double kMaxScale = 1e30;
+constexpr std::uint64_t kGolden = 0x9E3779B97F4A7C15ULL;  // splitmix64 increment
+constexpr std::uint64_t kTableSalt = 0xA0761D6478BD642FULL;
+constexpr std::uint64_t kFrameSalt = 0xE7037ED1A0B428DBULL;
+
+std::uint64_t mix64(std::uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+// splitmix64: a fast generator whose whole state is one counter.
+class SplitMix {
+public:
+    explicit SplitMix(std::uint64_t seed) : state_(seed) {}
+    std::uint64_t next() { return mix64(state_ += kGolden); }
+    // Uniform in (0, 1], never 0 (so its logarithm is finite).
+    double unitOpen() { return (static_cast<double>(next() >> 11) + 1.0) * (1.0 / 9007199254740992.0); }
+
+private:
+    std::uint64_t state_;
+};
+
+// Standard normal deviates by the Box-Muller transform, shifted and scaled
+// so that the table's own mean is 0 and its standard deviation 1.
+std::vector<float> normalTable(std::uint64_t seed) {
+    SplitMix rng(mix64(seed ^ kTableSalt));
+    std::vector<double> z(kNormalTableSize);
+    constexpr double kTwoPi = 6.283185307179586;
+    for (std::size_t i = 0; i < kNormalTableSize; i += 2) {
+        const double radius = std::sqrt(-2.0 * std::log(rng.unitOpen()));
+        const double angle = kTwoPi * rng.unitOpen();
+        z[i] = radius * std::cos(angle);
+        z[i + 1] = radius * std::sin(angle);
+    }
+    double sum = 0.0, sumSq = 0.0;
+    for (double v : z) sum += v;
+    const double mean = sum / static_cast<double>(kNormalTableSize);
+    for (double v : z) sumSq += (v - mean) * (v - mean);
+    const double sd = std::sqrt(sumSq / static_cast<double>(kNormalTableSize));
+    std::vector<float> table(kNormalTableSize);
+    for (std::size_t i = 0; i < kNormalTableSize; ++i) table[i] = static_cast<float>((z[i] - mean) / sd);
+    return table;
+}
+
+// The constants of one tap for one rendering.
+struct TapModel {
+    long begin, end;  // columns
+    float scale;      // grey levels per unit radiance
+    float offset;     // grey levels
+    float shotVariance;  // shot-noise variance per grey level of signal
+};
+
+// Clamps to 0..255 and rounds; NaN becomes 0, because neither comparison
+// holds for it.
+inline unsigned char toPel(float v) {
+    v = v > 0.0f ? v : 0.0f;
+    v = v < 255.0f ? v : 255.0f;
+    return static_cast<unsigned char>(static_cast<int>(v + 0.5f));
+}
+
+void renderExact(const float* radiance, unsigned char* out, long count, const TapModel& tap) {
+    for (long x = 0; x < count; ++x) out[x] = toPel(tap.scale * radiance[x] + tap.offset);
+}
+
+inline unsigned char noisyPel(float radiance, float z, const TapModel& tap, float readVariance) {
+    const float signal = tap.scale * radiance;
+    const float shot = signal > 0.0f ? signal : 0.0f;
+    const float sigma = std::sqrt(readVariance + tap.shotVariance * shot);
+    return toPel(signal + tap.offset + z * sigma);
+}
+
+// One 64-bit draw gives the table indices of four pels.
+void renderNoisy(const float* radiance, unsigned char* out, long count, const TapModel& tap, const float* normals,
+                 SplitMix& rng, float readVariance) {
+    long x = 0;
+    for (; x + kDeviatesPerDraw <= count; x += kDeviatesPerDraw) {
+        std::uint64_t bits = rng.next();
+        for (int k = 0; k < kDeviatesPerDraw; ++k, bits >>= kNormalTableBits)
+            out[x + k] = noisyPel(radiance[x + k], normals[bits & kNormalTableMask], tap, readVariance);
+    }
+    if (x < count) {
+        std::uint64_t bits = rng.next();
+        for (; x < count; ++x, bits >>= kNormalTableBits)
+            out[x] = noisyPel(radiance[x], normals[bits & kNormalTableMask], tap, readVariance);
+    }
+}
+
+void requireFinite(double value, const wchar_t* what, std::size_t tap) {
+    if (!std::isfinite(value))
+        throw kcBadArgument(std::wstring(L"simulated ") + what + L" of tap " + std::to_wstring(tap) +
+                            L" is not a finite number");
+}
+
+}  // namespace
+
+std::array<unsigned char, 256> kcSimExposure::identityLut() {
+    std::array<unsigned char, 256> lut{};
+    for (std::size_t i = 0; i < lut.size(); ++i) lut[i] = static_cast<unsigned char>(i);
+    return lut;
+}
+
+double kcSimCamera::gain(double contrast) { return std::exp2(kContrastStops * contrast); }
+
+double kcSimCamera::offset(double brightness) { return kOffsetPerBrightness * brightness; }
+
+kcSimCamera::kcSimCamera(kcSimScene scene, std::uint64_t seed, bool noise)
+    : scene_(std::move(scene)), seed_(seed), noise_(noise) {
+    if (noise_) normals_ = normalTable(seed_);
+}
+
+kc3PlanePelBuffer kcSimCamera::render(const kcColorCameraSettings& settings) {
+    kcSimExposure exposure;
+    exposure.exposure = settings.exposure();
+    exposure.tapContrast = {settings.contrast()};
+    exposure.tapBrightness = {settings.brightness()};
+    return render(exposure);
+}
+
+kc3PlanePelBuffer kcSimCamera::render(const kcSimExposure& exposure) {
+    const long w = width(), h = height();
+    if (!std::isfinite(exposure.exposure) || exposure.exposure < 0.0)
+        throw kcBadArgument(L"simulated exposure " + std::to_wstring(exposure.exposure) +
+                            L" is negative or not finite");
+    const std::size_t taps = exposure.tapContrast.size();
+    if (taps == 0 || exposure.tapBrightness.size() != taps)
+        throw kcBadArgument(L"simulated taps: " + std::to_wstring(taps) + L" contrasts and " +
+                            std::to_wstring(exposure.tapBrightness.size()) +
+                            L" brightnesses; there must be as many of each, at least one");
+    if (taps > static_cast<std::size_t>(w))
+        throw kcBadArgument(L"simulated taps: " + std::to_wstring(taps) + L" taps for an image " +
+                            std::to_wstring(w) + L" pels wide");
+
+    std::vector<TapModel> model(taps);
+    for (std::size_t i = 0; i < taps; ++i) {
+        requireFinite(exposure.tapContrast[i], L"contrast", i);
+        requireFinite(exposure.tapBrightness[i], L"brightness", i);
+        const double g = gain(exposure.tapContrast[i]);
+        TapModel& t = model[i];
+        t.begin = static_cast<long>(i * static_cast<std::size_t>(w) / taps);
+        t.end = static_cast<long>((i + 1) * static_cast<std::size_t>(w) / taps);
+        t.scale = static_cast<float>(std::fmin(g * exposure.exposure * kExposureScale, kMaxScale));
+        t.offset = static_cast<float>(offset(exposure.tapBrightness[i]));
+        t.shotVariance = static_cast<float>(std::fmin(kShotNoisePerLevel * g, kMaxScale));
+    }
+    bool identity = true;
+    for (std::size_t i = 0; i < exposure.lut.size(); ++i) identity = identity && exposure.lut[i] == i;
+
+    // Each frame has its own stream, fixed by the seed and the frame number.
+    SplitMix rng(mix64(seed_ ^ mix64(frames_ ^ kFrameSalt)));
+    const auto readVariance = static_cast<float>(kReadNoiseSigma * kReadNoiseSigma);
+
+    kc3PlanePelBuffer image(w, h);
+    kcPelBuffer<unsigned char> planes[3] = {image.plane0(), image.plane1(), image.plane2()};
+    for (int p = 0; p < 3; ++p) {
+        for (long y = 0; y < h; ++y) {
+            const float* radiance = scene_.row(p, y);
+            unsigned char* out = planes[p].pointToRow(y);
+            for (const TapModel& t : model) {
+                if (noise_)
+                    renderNoisy(radiance + t.begin, out + t.begin, t.end - t.begin, t, normals_.data(), rng,
+                                readVariance);
+                else
+                    renderExact(radiance + t.begin, out + t.begin, t.end - t.begin, t);
+            }
+            if (!identity)
+                for (long x = 0; x < w; ++x) out[x] = exposure.lut[out[x]];
+        }
+    }
+    ++frames_;
+    return image;
+}
