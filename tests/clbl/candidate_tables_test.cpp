@@ -1,0 +1,139 @@
+// tests/clbl/candidate_tables_test.cpp
+#include "clbl/candidate_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+using Table = std::vector<kcColorCameraSettings>;
+
+std::vector<double> exposuresOf(const Table& t, std::size_t count) {
+    std::vector<double> v;
+    for (std::size_t i = 0; i < count && i < t.size(); ++i) v.push_back(t[i].exposure());
+    return v;
+}
+
+const std::vector<double> kDefaultLinearLadder = {0.0, 0.2001953125, 0.400390625, 0.599609375, 0.7998046875, 1.0};
+}  // namespace
+
+TEST(InitialTable, DefaultParametersGive720EntriesContrastMajorExposureInnermost) {
+    const Table t = initialCandidateSettings(kcColorBalanceParams(), kcColorCameraSettings(0.5, 0.5, 0.5));
+    ASSERT_EQ(t.size(), 720u);
+    EXPECT_EQ(t[0], kcColorCameraSettings(1e-6, 0.0, 0.0));
+    EXPECT_EQ(t[19], kcColorCameraSettings(0.3, 0.0, 0.0));
+    EXPECT_EQ(t[20], kcColorCameraSettings(1e-6, 0.0, 0.2001953125));
+    for (int k = 0; k <= 18; ++k) EXPECT_EQ(t[k].exposure(), 1e-6 * std::ldexp(1.0, k)) << k;
+    // Contrast outermost, brightness in the middle.
+    for (std::size_t c = 0; c < 6; ++c)
+        for (std::size_t b = 0; b < 6; ++b) {
+            const kcColorCameraSettings& s = t[(c * 6 + b) * 20];
+            EXPECT_EQ(s.contrast(), kDefaultLinearLadder[c]);
+            EXPECT_EQ(s.brightness(), kDefaultLinearLadder[b]);
+        }
+}
+
+TEST(InitialTable, LaddersFollowRangeAndSteps) {
+    kcColorBalanceParams p;
+    p.exposureRange(kcRange(0.0, 0.3));
+    const Table zeroStart = initialCandidateSettings(p, {});
+    const std::vector<double> expected = {0.0003, 0.0006, 0.0012, 0.0024, 0.0048, 0.0096,
+                                          0.0192, 0.0384, 0.0768, 0.1536, 0.3};
+    ASSERT_EQ(zeroStart.size(), expected.size() * 36);
+    const std::vector<double> got = exposuresOf(zeroStart, expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_DOUBLE_EQ(got[i], expected[i]);
+
+    kcColorBalanceParams stepped;
+    stepped.minExposureStepSize(0.001);
+    const Table s = initialCandidateSettings(stepped, {});
+    const std::vector<double> snapped = {0.0, 0.001, 0.002, 0.004, 0.008, 0.016, 0.033, 0.066, 0.131, 0.262, 0.3};
+    ASSERT_EQ(s.size(), snapped.size() * 36);
+    for (std::size_t i = 0; i < snapped.size(); ++i) EXPECT_NEAR(s[i].exposure(), snapped[i], 1e-15) << i;
+
+    kcColorBalanceParams coarse;
+    coarse.minContrastStepSize(0.5);
+    coarse.isBrightnessEnabled(false);
+    coarse.isExposureEnabled(false);
+    const Table c = initialCandidateSettings(coarse, kcColorCameraSettings(0.02, 0.7, 0.3));
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_EQ(c[0], kcColorCameraSettings(0.02, 0.0, 0.3));
+    EXPECT_EQ(c[1], kcColorCameraSettings(0.02, 0.5, 0.3));
+    EXPECT_EQ(c[2], kcColorCameraSettings(0.02, 1.0, 0.3));
+}
+
+TEST(InitialTable, DegenerateRangesAndDisabledAxesGiveSmallTables) {
+    const kcColorCameraSettings start(0.04, 0.6, 0.7);
+    kcColorBalanceParams none;
+    none.isExposureEnabled(false);
+    none.isContrastEnabled(false);
+    none.isBrightnessEnabled(false);
+    const Table one = initialCandidateSettings(none, start);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0], start);
+
+    kcColorBalanceParams noExposure;
+    noExposure.isExposureEnabled(false);
+    const Table t36 = initialCandidateSettings(noExposure, start);
+    ASSERT_EQ(t36.size(), 36u);
+    for (const auto& s : t36) EXPECT_EQ(s.exposure(), 0.04);
+    EXPECT_EQ(t36[1].brightness(), 0.2001953125);
+
+    for (const kcRange& r : {kcRange(0.2, 0.1), kcRange(0.2, 0.2), kcRange(-0.01, 0.3)}) {
+        kcColorBalanceParams p;
+        p.exposureRange(r);
+        const Table t = initialCandidateSettings(p, start);
+        ASSERT_EQ(t.size(), 36u);
+        EXPECT_EQ(t[0].exposure(), r.start());
+    }
+    // An unbounded range still ends: the doubling reaches infinity.
+    kcColorBalanceParams open;
+    open.exposureRange(kcRange(1e-6, INFINITY));
+    EXPECT_GT(initialCandidateSettings(open, start).size(), 36u * 1000);
+}
+
+TEST(CandidateGrid, BuildsTheNeighbourhoodAndRefusesTheSameCentreAtTheSameSpread) {
+    const kcColorBalanceParams p;
+    const kcColorCameraSettings centre(0.01, 0.5, 0.5);
+    const Table t = candidateGridAround(p, centre, 25.0, {}, true);
+    ASSERT_EQ(t.size(), 26u);
+    EXPECT_EQ(t[0], kcColorCameraSettings(0.0025, 0.0, 0.0));
+    EXPECT_EQ(t[1], kcColorCameraSettings(0.0025, 0.0, 0.5));
+    EXPECT_EQ(t[2], kcColorCameraSettings(0.0025, 0.0, 1.0));
+    EXPECT_EQ(t[3], kcColorCameraSettings(0.0025, 0.5, 0.0));
+    for (const auto& s : t) EXPECT_FALSE(s == centre);
+    EXPECT_DOUBLE_EQ(t.back().exposure(), 0.0175);
+
+    EXPECT_TRUE(candidateGridAround(p, centre, 25.0, {}, false).empty());
+    EXPECT_EQ(candidateGridAround(p, centre, 12.5, {}, false).size(), 26u);  // another spread
+    EXPECT_EQ(candidateGridAround(p, centre, 25.0, {}, true).size(), 26u);   // after a restart
+
+    const Table next = candidateGridAround(p, kcColorCameraSettings(0.0175, 0.5, 0.5), 25.0, t, false);
+    ASSERT_EQ(next.size(), 18u);
+    for (const auto& s : next) EXPECT_NE(s.exposure(), 0.0175);
+    EXPECT_DOUBLE_EQ(next.front().exposure(), 0.004375);
+    EXPECT_DOUBLE_EQ(next.back().exposure(), 0.030625);
+}
+
+TEST(CandidateGrid, ClampsSnapsAndKeepsDisabledAxesUnclamped) {
+    const kcColorBalanceParams p;
+    const Table full = candidateGridAround(p, kcColorCameraSettings(0.1, 0.3, 0.3), 5.0, {}, true);
+    ASSERT_EQ(full.size(), 27u);
+    EXPECT_EQ(full[0], kcColorCameraSettings(0.085, 0.2001953125, 0.2001953125));
+    EXPECT_EQ(full[13], kcColorCameraSettings(0.1, 0.2998046875, 0.2998046875));
+    EXPECT_EQ(full[26], kcColorCameraSettings(0.11499999999999999, 0.400390625, 0.400390625));
+
+    const Table corner = candidateGridAround(p, kcColorCameraSettings(0.3, 0.0, 1.0), 25.0, {}, true);
+    ASSERT_EQ(corner.size(), 7u);
+    EXPECT_EQ(corner[0], kcColorCameraSettings(0.075, 0.0, 0.5));
+
+    kcColorBalanceParams noExposure;
+    noExposure.isExposureEnabled(false);
+    const Table wide = candidateGridAround(noExposure, kcColorCameraSettings(0.3, 0.5, 0.5), 25.0, {}, true);
+    ASSERT_EQ(wide.size(), 26u);
+    EXPECT_DOUBLE_EQ(wide.back().exposure(), 0.525);  // beyond the range's end: not clamped
+
+    // A spread above 33.3 makes the lower exposure negative: raised to the start.
+    const Table huge = candidateGridAround(p, kcColorCameraSettings(0.01, 0.5, 0.5), 40.0, {}, true);
+    EXPECT_EQ(huge.front().exposure(), 1e-6);
+}
