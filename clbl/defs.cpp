@@ -1,12 +1,13 @@
 // clbl/defs.cpp
 #include "clbl/defs.h"
 
+#include <string>
 #include <typeinfo>
 
 namespace {
 constexpr long kBadParamsErrorNumber = 0x10008A00;  // error number of kcColorBalanceDefs::BadParams
-constexpr unsigned char kErrorsVersion = 0;          // layout of the Errors part of a stored error
-constexpr unsigned char kBadParamsVersion = 0;       // layout of the BadParams part of a stored error
+constexpr unsigned char kErrorsVersion = 0;         // layout of the Errors part of a stored error
+constexpr unsigned char kBadParamsVersion = 0;      // layout of the BadParams part of a stored error
 }  // namespace
 
 // ---- Errors
@@ -20,7 +21,8 @@ kcColorBalanceDefs::Errors& kcColorBalanceDefs::Errors::operator=(const Errors& 
 kcColorBalanceDefs::Errors::~Errors() = default;
 
 void kcColorBalanceDefs::Errors::serialize_(kcArchive& ar, unsigned char version) {
-    if (version != kErrorsVersion) throw kcArchive::UnknownVersion("kcColorBalanceDefs::Errors", kErrorsVersion);
+    if (version != kErrorsVersion)
+        throw kcArchive::UnknownVersion(std::string("kcColorBalanceDefs::Errors"), kErrorsVersion);
     kcExceptionWithString::dispatchSerialize(ar);
 }
 
@@ -28,7 +30,8 @@ void kcColorBalanceDefs::Errors::dispatchSerialize(kcArchive& ar) {
     if (haveVisited(ar, this, sizeof(Errors))) return;
     unsigned char version = kErrorsVersion;
     ar || version;
-    if (version != kErrorsVersion) throw kcArchive::UnknownVersion("kcColorBalanceDefs::Errors", kErrorsVersion);
+    if (version != kErrorsVersion)
+        throw kcArchive::UnknownVersion(std::string("kcColorBalanceDefs::Errors"), kErrorsVersion);
     kcExceptionWithString::dispatchSerialize(ar);
     setVisited(ar, this, sizeof(Errors));
 }
@@ -36,7 +39,7 @@ void kcColorBalanceDefs::Errors::dispatchSerialize(kcArchive& ar) {
 // ---- BadParams
 
 kc_Instantiator kcColorBalanceDefs::BadParams::sExemplar(typeid(kcColorBalanceDefs::BadParams),
-                                                          &kcColorBalanceDefs::BadParams::make);
+                                                         &kcColorBalanceDefs::BadParams::make);
 
 kcColorBalanceDefs::BadParams::BadParams(const std::wstring& message) : Errors(message) {}
 
@@ -56,7 +59,7 @@ void kcColorBalanceDefs::BadParams::suicideAndRethrow() {
 
 void kcColorBalanceDefs::BadParams::serialize_(kcArchive& ar, unsigned char version) {
     if (version != kBadParamsVersion)
-        throw kcArchive::UnknownVersion("kcColorBalanceDefs::BadParams", kBadParamsVersion);
+        throw kcArchive::UnknownVersion(std::string("kcColorBalanceDefs::BadParams"), kBadParamsVersion);
     Errors::dispatchSerialize(ar);
 }
 
@@ -65,7 +68,7 @@ void kcColorBalanceDefs::BadParams::dispatchSerialize(kcArchive& ar) {
     unsigned char version = kBadParamsVersion;
     ar || version;
     if (version != kBadParamsVersion)
-        throw kcArchive::UnknownVersion("kcColorBalanceDefs::BadParams", kBadParamsVersion);
+        throw kcArchive::UnknownVersion(std::string("kcColorBalanceDefs::BadParams"), kBadParamsVersion);
     Errors::dispatchSerialize(ar);
     setVisited(ar, this, sizeof(BadParams));
 }

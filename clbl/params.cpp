@@ -21,8 +21,8 @@ bool validPlaneStep(double v) { return v >= 0.0 && v <= kMaxStepSize; }
 // Rejects a loaded value that no setter could have stored.
 void checkLoaded(bool valid, const wchar_t* field, double value) {
     if (!valid)
-        throw kcArchive::Errors(L"kcColorBalanceParams: stored " + std::wstring(field) + L" " +
-                                std::to_wstring(value) + L" is out of range");
+        throw kcArchive::Errors(L"kcColorBalanceParams: stored " + std::wstring(field) + L" " + std::to_wstring(value) +
+                                L" is out of range");
 }
 }  // namespace
 
@@ -60,8 +60,7 @@ bool kcColorBalanceParams::operator==(const kcColorBalanceParams& other) const {
     return isExposureEnabled_ == other.isExposureEnabled_ && isContrastEnabled_ == other.isContrastEnabled_ &&
            isBrightnessEnabled_ == other.isBrightnessEnabled_ && minExposureStepSize_ == other.minExposureStepSize_ &&
            exposureRange_ == other.exposureRange_ && usePositive8BitLut_ == other.usePositive8BitLut_ &&
-           minContrastStepSize_ == other.minContrastStepSize_ &&
-           minBrightnessStepSize_ == other.minBrightnessStepSize_;
+           minContrastStepSize_ == other.minContrastStepSize_ && minBrightnessStepSize_ == other.minBrightnessStepSize_;
 }
 
 kcArchive& operator||(kcArchive& ar, kcColorBalanceParams& params) {

@@ -1,6 +1,8 @@
 // toolkit/acq/acquire_info.cpp
 #include "toolkit/acq/acquire_info.h"
 
+#include <string>
+
 #include "toolkit/foundation/archive.h"
 
 namespace {
@@ -17,7 +19,8 @@ kcArchive& operator||(kcArchive& ar, kcAcqFailure& failure) {
 kcArchive& operator||(kcArchive& ar, kcAcquireInfo& info) {
     unsigned char version = kAcquireInfoVersion;
     ar || version;
-    if (version > kAcquireInfoVersion) throw kcArchive::UnknownVersion("kcAcquireInfo", kAcquireInfoVersion);
+    if (version > kAcquireInfoVersion)
+        throw kcArchive::UnknownVersion(std::string("kcAcquireInfo"), kAcquireInfoVersion);
     // Read into locals so that a failed load leaves the target as it was.
     kcAcqFailure failure = info.failure_;
     unsigned long number = info.acquisitionNumber_;

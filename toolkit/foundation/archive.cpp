@@ -12,9 +12,9 @@
 
 namespace {
 constexpr std::uintmax_t kMaxFileBytes = 64u * 1024u * 1024u;  // largest archive file loadingFile accepts
-constexpr std::size_t kLengthBytes = 4;                         // width of a string or class-name length
-constexpr std::size_t kCodePointBytes = 4;                      // width of one wide-string code point
-constexpr std::size_t kFileChunk = 64 * 1024;                   // read size while loading a file
+constexpr std::size_t kLengthBytes = 4;                        // width of a string or class-name length
+constexpr std::size_t kCodePointBytes = 4;                     // width of one wide-string code point
+constexpr std::size_t kFileChunk = 64 * 1024;                  // read size while loading a file
 constexpr std::size_t kMaxNameInMessage = 200;                 // characters of a class name quoted in a message
 
 // Bytes an integer type takes in the archive: its own width, except that
@@ -38,7 +38,6 @@ constexpr const char* typeName() {
     if constexpr (std::is_same_v<T, long long>) return "long long";
     return "unsigned long long";
 }
-
 
 // Bytes taken as Latin-1, so that any byte gives a valid character.
 std::wstring widen(const std::string& text) {
@@ -92,8 +91,7 @@ kcArchive kcArchive::loadingFile(const std::string& path) {
     const std::wstring where = L"archive file \"" + widen(path) + L"\"";
     std::error_code ec;
     // Only regular files: a FIFO or device could block or never end.
-    if (!std::filesystem::is_regular_file(path, ec))
-        throw Errors(where + L" does not exist or is not a regular file");
+    if (!std::filesystem::is_regular_file(path, ec)) throw Errors(where + L" does not exist or is not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Errors(where + L" cannot be opened for reading");
     // Read in chunks rather than trusting the size reported up front: the

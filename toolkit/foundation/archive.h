@@ -46,6 +46,8 @@ public:
         // Raised by the source file `file` at line `line`.
         UnknownVersion(const char* file, int line);
         // Raised for class `className`, which knows versions up to `number`.
+        // Pass the name as a std::string: a string literal with an int
+        // picks the (file, line) constructor above.
         UnknownVersion(const std::string& className, long number);
     };
 

@@ -2,6 +2,7 @@
 #include "toolkit/foundation/exceptions.h"
 
 #include <sstream>
+#include <string>
 #include <type_traits>
 
 #include "toolkit/foundation/archive.h"
@@ -70,7 +71,7 @@ void kcExceptionWithString::dispatchSerialize(kcArchive& ar) {
     if (haveVisited(ar, this, sizeof(kcExceptionWithString))) return;
     unsigned char version = 0;
     ar || version;
-    if (version != 0) throw kcArchive::UnknownVersion("kcExceptionWithString", 0);
+    if (version != 0) throw kcArchive::UnknownVersion(std::string("kcExceptionWithString"), 0);
     std::wstring text = text_;
     ar || text;
     if (ar.isLoading()) {
