@@ -1,0 +1,226 @@
+// toolkit/imgproc/gauss_sample.cpp
+#include "toolkit/imgproc/gauss_sample.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr long kMaxSmoothness = 8;  // 17 taps; the exact 2-D sums still fit in 64 bits
+constexpr long kChunk = 64;         // pels per inner loop: a constant trip count lets -O2 vectorise it
+constexpr double kRoundingHalf = 0.5;
+constexpr double kMaxPel = 255.0;
+
+// Up to this half-width a column sum (at most 255 x 4^n) fits in 16 bits and
+// the SIMD row filter (at most 9 taps, 16 lanes) applies.
+constexpr int kMaxNarrowSmoothness = 4;
+// Up to this half-width a 2-D sum (at most 255 x 16^n) fits in 32 bits.
+constexpr int kMaxPelSum32Smoothness = 6;
+
+template <int N>
+using ColumnSum = std::conditional_t<(N <= kMaxNarrowSmoothness), std::uint16_t, std::uint32_t>;
+template <int N>
+using PelSum = std::conditional_t<(N <= kMaxPelSum32Smoothness), std::uint32_t, std::uint64_t>;
+
+// Row n of Pascal's triangle for n = 2N: the binomial kernel, summing to 4^N.
+template <int N>
+constexpr std::array<unsigned, 2 * N + 1> binomialWeights() {
+    std::array<unsigned, 2 * N + 1> w{};
+    w[0] = 1;
+    for (int row = 1; row <= 2 * N; ++row)
+        for (int k = row; k > 0; --k) w[k] += w[k - 1];
+    return w;
+}
+
+// One column sum at x: w[N] rows[N][x] + sum over k < N of w[k] (rows[k][x] +
+// rows[2N-k][x]); the kernel is symmetric, so mirrored rows are added before
+// the multiply. Spelled out per tap so that the loops around it vectorise.
+template <int N, std::size_t... K>
+inline ColumnSum<N> columnSumAt(const std::array<const unsigned char*, 2 * N + 1>& r, long x,
+                                std::index_sequence<K...>) {
+    using Sum = ColumnSum<N>;
+    constexpr auto w = binomialWeights<N>();
+    Sum s = static_cast<Sum>(w[N] * r[N][x]);
+    ((s += static_cast<Sum>(w[K] * (Sum(r[K][x]) + Sum(r[2 * N - K][x])))), ...);
+    return s;
+}
+
+// Vertical pass over a whole row: out[x] = sum over k of w[k] rows[k][x].
+template <int N>
+__attribute__((noinline)) void columnSums(const std::array<const unsigned char*, 2 * N + 1>& rows, ColumnSum<N>* __restrict out,
+                long width) {
+    const std::array<const unsigned char*, 2 * N + 1> r = rows;
+    constexpr auto taps = std::make_index_sequence<N>();
+    long x = 0;
+    for (; x + kChunk <= width; x += kChunk)
+        for (long j = 0; j < kChunk; ++j) out[x + j] = columnSumAt<N>(r, x + j, taps);
+    for (; x < width; ++x) out[x] = columnSumAt<N>(r, x, taps);
+}
+
+// Horizontal pass at the subsampled columns: sums[i] = sum over k of
+// w[k] x padded[centres(i) + k], where `padded` holds the column sums with N
+// replicated values on each side, so index c + N of it is source column c.
+template <int N>
+void rowSumsScalar(const ColumnSum<N>* padded, long first, long count, long step, PelSum<N>* sums) {
+    constexpr auto w = binomialWeights<N>();
+    for (long i = 0; i < count; ++i) {
+        const ColumnSum<N>* p = padded + first + i * step;
+        PelSum<N> s = PelSum<N>(w[N]) * p[N];
+        for (int k = 0; k < N; ++k) s += PelSum<N>(w[k]) * (PelSum<N>(p[k]) + p[2 * N - k]);
+        sums[i] = s;
+    }
+}
+
+#if defined(__SSE2__)
+// The same for N <= 4 with SSE2 (baseline on x86-64): one multiply-add of
+// 16-bit pairs per eight taps. Column sums reach 65280, beyond int16, so each
+// value is read with a bias of -32768 and the bias times the kernel's sum is
+// added back. `padded` must hold 16 readable values from every start.
+template <int N>
+void rowSums(const ColumnSum<N>* padded, long first, long count, long step, PelSum<N>* sums) {
+    if constexpr (N > kMaxNarrowSmoothness) {
+        rowSumsScalar<N>(padded, first, count, step, sums);
+    } else {
+        constexpr auto w = binomialWeights<N>();
+        constexpr int taps = 2 * N + 1;
+        constexpr std::int32_t biasCorrection = 32768 * (1 << (2 * N));
+        alignas(16) std::int16_t lo[8] = {};
+        alignas(16) std::int16_t hi[8] = {};
+        for (int k = 0; k < taps; ++k) (k < 8 ? lo[k] : hi[k - 8]) = static_cast<std::int16_t>(w[k]);
+        const __m128i kLo = _mm_load_si128(reinterpret_cast<const __m128i*>(lo));
+        const __m128i kHi = _mm_load_si128(reinterpret_cast<const __m128i*>(hi));
+        const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+        const __m128i correction = _mm_set1_epi32(biasCorrection);
+        const auto dot = [&](long i) {
+            const ColumnSum<N>* p = padded + first + i * step;
+            __m128i d = _mm_madd_epi16(
+                _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), flip), kLo);
+            if constexpr (taps > 8)
+                d = _mm_add_epi32(d, _mm_madd_epi16(_mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)),
+                                                                  flip),
+                                                    kHi));
+            return d;
+        };
+        long i = 0;
+        for (; i + 4 <= count; i += 4) {
+            // Four dot products of four partial sums each: transpose and add.
+            const __m128i a = dot(i), b = dot(i + 1), c = dot(i + 2), e = dot(i + 3);
+            const __m128i ab = _mm_add_epi32(_mm_unpacklo_epi32(a, b), _mm_unpackhi_epi32(a, b));
+            const __m128i ce = _mm_add_epi32(_mm_unpacklo_epi32(c, e), _mm_unpackhi_epi32(c, e));
+            const __m128i total = _mm_add_epi32(_mm_unpacklo_epi64(ab, ce), _mm_unpackhi_epi64(ab, ce));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i), _mm_add_epi32(total, correction));
+        }
+        rowSumsScalar<N>(padded, first + i * step, count - i, step, sums + i);
+    }
+}
+#else
+template <int N>
+void rowSums(const ColumnSum<N>* padded, long first, long count, long step, PelSum<N>* sums) {
+    rowSumsScalar<N>(padded, first, count, step, sums);
+}
+#endif
+
+// Final values: the 2-D sum divided by the kernel's total 16^N, rounded to
+// nearest (halves up), times the gain, saturated to 0..255.
+template <int N>
+void finishRow(const PelSum<N>* sums, long count, double gain, unsigned char* out) {
+    constexpr int shift = 4 * N;
+    if (gain == 1.0) {
+        constexpr PelSum<N> half = shift > 0 ? PelSum<N>(1) << (shift > 0 ? shift - 1 : 0) : 0;
+        for (long i = 0; i < count; ++i) out[i] = static_cast<unsigned char>((sums[i] + half) >> shift);
+        return;
+    }
+    const double total = std::ldexp(1.0, shift);
+    for (long i = 0; i < count; ++i) {
+        const double value = std::floor(gain * (static_cast<double>(sums[i]) / total) + kRoundingHalf);
+        out[i] = static_cast<unsigned char>(std::clamp(value, 0.0, kMaxPel));
+    }
+}
+
+template <int N>
+kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& source, long step, double gain) {
+    const long width = source.width();
+    const long height = source.height();
+    const long outWidth = (width + step - 1) / step;
+    const long outHeight = (height + step - 1) / step;
+    kcPelBuffer<unsigned char> result(outWidth, outHeight);
+    if (outWidth == 0 || outHeight == 0) return result;
+
+    // Output pel i samples source pel i*step + offset, the centre of its block.
+    const long offset = (step - 1) / 2;
+    // Outputs whose centre lies inside the window; only the last one can be
+    // clamped to the border column.
+    const long regular = offset <= width - 1 ? std::min(outWidth, (width - 1 - offset) / step + 1) : 0;
+
+    // Scratch for the whole call: column sums with N replicated values on
+    // each side and 16 spare values for the SIMD reads, and the 2-D sums.
+    std::vector<ColumnSum<N>> padded(static_cast<std::size_t>(width + 2 * N + 16));
+    std::vector<PelSum<N>> sums(static_cast<std::size_t>(outWidth));
+    std::array<const unsigned char*, 2 * N + 1> rows{};
+    const long top = source.window().top();
+
+    for (long j = 0; j < outHeight; ++j) {
+        const long centre = std::min(j * step + offset, height - 1);
+        for (long k = 0; k <= 2 * N; ++k)
+            rows[static_cast<std::size_t>(k)] = source.pointToRow(top + std::clamp(centre + k - N, 0L, height - 1));
+        ColumnSum<N>* columns = padded.data() + N;
+        columnSums<N>(rows, columns, width);
+        for (long k = 1; k <= N; ++k) {
+            columns[-k] = columns[0];
+            columns[width - 1 + k] = columns[width - 1];
+        }
+        // Index c of `padded` is the first tap of source column c.
+        rowSums<N>(padded.data(), offset, regular, step, sums.data());
+        if (regular < outWidth) rowSumsScalar<N>(padded.data(), width - 1, outWidth - regular, 0, sums.data() + regular);
+        finishRow<N>(sums.data(), outWidth, gain, result.pointToRow(j));
+    }
+    return result;
+}
+
+template <int... N>
+kcPelBuffer<unsigned char> dispatch(std::integer_sequence<int, N...>, long smoothness,
+                                    const kcPelBuffer_const<unsigned char>& source, long step, double gain) {
+    using Sampler = kcPelBuffer<unsigned char> (*)(const kcPelBuffer_const<unsigned char>&, long, double);
+    constexpr Sampler samplers[] = {&sampleWith<N>...};
+    return samplers[smoothness](source, step, gain);
+}
+
+}  // namespace
+
+kcGaussSampleParams::kcGaussSampleParams(long sample, long smoothness, double gain, bool clip)
+    : sample_(1), smoothness_(0), gain_(gain), clip_(clip) {
+    if (!std::isfinite(gain) || gain < 0.0)
+        throw kcBadArgument(L"Gaussian sampling gain " + std::to_wstring(gain) + L" is not a finite value >= 0");
+    this->sample(sample);
+    this->smoothness(smoothness);
+}
+
+void kcGaussSampleParams::sample(long factor) {
+    if (factor < 1) throw kcBadArgument(L"Gaussian sampling factor " + std::to_wstring(factor) + L" is below 1");
+    sample_ = factor;
+}
+
+void kcGaussSampleParams::smoothness(long halfWidth) {
+    if (halfWidth < 0 || halfWidth > kMaxSmoothness)
+        throw kcBadArgument(L"Gaussian smoothness " + std::to_wstring(halfWidth) + L" lies outside 0 to " +
+                            std::to_wstring(kMaxSmoothness));
+    smoothness_ = halfWidth;
+}
+
+template <>
+kcPelBuffer<unsigned char> kfGaussSample<unsigned char>(const kcPelBuffer_const<unsigned char>& source,
+                                                        const kcGaussSampleParams& params) {
+    if (!source.isBound()) throw kcUnboundBuffer(L"Gaussian sampling of an unbound pel buffer");
+    return dispatch(std::make_integer_sequence<int, kMaxSmoothness + 1>(), params.smoothness(), source,
+                    params.sample(), params.gain());
+}
