@@ -130,3 +130,20 @@ TEST(ColorBalanceErrorsArchive, AnUnknownVersionNamesTheClassAndTruncationIsAnAr
         EXPECT_THROW((void)in.loadObject(), kcArchive::Errors) << "cut at " << cut;
     }
 }
+
+TEST(ColorBalanceErrorsArchive, TheSameObjectStoredTwiceIsWrittenInFullBothTimes) {
+    kcColorBalanceDefs::BadParams error(L"minContrastStepSize < 0");
+    kcArchive out = kcArchive::storing();
+    out.storeObject(error);
+    const std::size_t once = out.bytes().size();
+    out.storeObject(error);
+    EXPECT_EQ(out.bytes().size(), 2 * once);
+
+    kcArchive in = kcArchive::loading(out.bytes());
+    for (int i = 0; i < 2; ++i) {
+        std::unique_ptr<kcPersistent> object = in.loadObject();
+        const auto* loaded = dynamic_cast<const kcColorBalanceDefs::BadParams*>(object.get());
+        ASSERT_NE(loaded, nullptr);
+        EXPECT_EQ(loaded->message(), L"minContrastStepSize < 0");
+    }
+}
