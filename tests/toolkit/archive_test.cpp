@@ -126,6 +126,14 @@ TEST(Archive, RejectsTruncatedInputBadBoolsAndOversizedLengthsWithClearErrors) {
     kcArchive negative = kcArchive::loading(bytesOf({0x80}));
     negative || sc;
     EXPECT_EQ(sc, -128);
+    // A moved-from archive has nothing left to read.
+    kcArchive source = kcArchive::loading(bytesOf({1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    source || b;
+    kcArchive moved = std::move(source);
+    EXPECT_EQ(moved.remaining(), 8u);
+    EXPECT_EQ(source.remaining(), 0u);  // NOLINT(bugprone-use-after-move): checking the moved-from state
+    EXPECT_THROW(source || d, kcArchive::Errors);
+
     int i = 0;
     kcArchive threeBytes = kcArchive::loading(bytesOf({1, 2, 3}));
     EXPECT_THROW(threeBytes || i, kcArchive::Errors);

@@ -27,16 +27,16 @@ constexpr std::size_t wireWidth() {
 
 template <class T>
 constexpr const char* typeName() {
-    if constexpr (std::is_same_v<T, unsigned char>) return "unsigned char";
-    if constexpr (std::is_same_v<T, signed char>) return "signed char";
-    if constexpr (std::is_same_v<T, short>) return "short";
-    if constexpr (std::is_same_v<T, unsigned short>) return "unsigned short";
-    if constexpr (std::is_same_v<T, int>) return "int";
-    if constexpr (std::is_same_v<T, unsigned int>) return "unsigned int";
-    if constexpr (std::is_same_v<T, long>) return "long";
-    if constexpr (std::is_same_v<T, unsigned long>) return "unsigned long";
-    if constexpr (std::is_same_v<T, long long>) return "long long";
-    return "unsigned long long";
+    if constexpr (std::is_same_v<T, unsigned char>) return "an unsigned char";
+    if constexpr (std::is_same_v<T, signed char>) return "a signed char";
+    if constexpr (std::is_same_v<T, short>) return "a short";
+    if constexpr (std::is_same_v<T, unsigned short>) return "an unsigned short";
+    if constexpr (std::is_same_v<T, int>) return "an int";
+    if constexpr (std::is_same_v<T, unsigned int>) return "an unsigned int";
+    if constexpr (std::is_same_v<T, long>) return "a long";
+    if constexpr (std::is_same_v<T, unsigned long>) return "an unsigned long";
+    if constexpr (std::is_same_v<T, long long>) return "a long long";
+    return "an unsigned long long";
 }
 
 // Bytes taken as Latin-1, so that any byte gives a valid character.
@@ -75,8 +75,28 @@ kcArchive::UnknownVersion::UnknownVersion(const std::string& className, long num
 
 kcArchive::kcArchive(bool storing) : storing_(storing) {}
 
-kcArchive::kcArchive(kcArchive&&) noexcept = default;
-kcArchive& kcArchive::operator=(kcArchive&&) noexcept = default;
+// A moved-from archive is left empty and at its start, so that remaining()
+// stays consistent with its (now empty) bytes.
+kcArchive::kcArchive(kcArchive&& other) noexcept
+    : bytes_(std::move(other.bytes_)),
+      position_(std::exchange(other.position_, 0)),
+      storing_(other.storing_),
+      visited_(std::move(other.visited_)) {
+    other.bytes_.clear();
+    other.visited_.clear();
+}
+
+kcArchive& kcArchive::operator=(kcArchive&& other) noexcept {
+    if (this != &other) {
+        bytes_ = std::move(other.bytes_);
+        position_ = std::exchange(other.position_, 0);
+        storing_ = other.storing_;
+        visited_ = std::move(other.visited_);
+        other.bytes_.clear();
+        other.visited_.clear();
+    }
+    return *this;
+}
 kcArchive::~kcArchive() = default;
 
 kcArchive kcArchive::storing() { return kcArchive(true); }
@@ -170,13 +190,11 @@ kcArchive& kcArchive::integer(T& value) {
             wide = static_cast<std::int64_t>(bits);
         }
         if (!std::in_range<T>(wide))
-            throw Errors(at(offset) + L"value " + std::to_wstring(wide) + L" does not fit in a " +
-                         widen(typeName<T>()));
+            throw Errors(at(offset) + L"value " + std::to_wstring(wide) + L" does not fit in " + widen(typeName<T>()));
         value = static_cast<T>(wide);
     } else {
         if (!std::in_range<T>(bits))
-            throw Errors(at(offset) + L"value " + std::to_wstring(bits) + L" does not fit in a " +
-                         widen(typeName<T>()));
+            throw Errors(at(offset) + L"value " + std::to_wstring(bits) + L" does not fit in " + widen(typeName<T>()));
         value = static_cast<T>(bits);
     }
     return *this;
