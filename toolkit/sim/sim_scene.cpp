@@ -319,7 +319,7 @@ public:
         std::vector<unsigned char> row(rowBytes);
         std::vector<long> sourceColumn(static_cast<std::size_t>(w));
         for (long x = 0; x < w; ++x) sourceColumn[static_cast<std::size_t>(x)] = nearestSource(x, w, width_);
-        const float scale = 1.0f / static_cast<float>(maxval_);
+        const auto maxval = static_cast<float>(maxval_);
         long loaded = -1;  // the source row held in `row`
         for (long y = 0; y < h; ++y) {
             const long sy = nearestSource(y, h, height_);
@@ -338,7 +338,7 @@ public:
                     long sample = row[at];
                     if (bytesPerSample_ == 2) sample = sample * 256 + row[at + 1];
                     // Samples above maxval break the format; they count as maxval.
-                    out[x] = static_cast<float>(std::min(sample, maxval_)) * scale;
+                    out[x] = static_cast<float>(std::min(sample, maxval_)) / maxval;
                 }
             }
         }
@@ -428,7 +428,6 @@ kcSimScene kcSimScene::fromRgb8(const std::vector<unsigned char>& rgb, long sour
     std::vector<std::size_t> sourceColumn(static_cast<std::size_t>(width));
     for (long x = 0; x < width; ++x)
         sourceColumn[static_cast<std::size_t>(x)] = static_cast<std::size_t>(nearestSource(x, width, sourceWidth));
-    constexpr float kScale = 1.0f / 255.0f;
     for (long y = 0; y < height; ++y) {
         const unsigned char* src =
             rgb.data() + static_cast<std::size_t>(nearestSource(y, height, sourceHeight)) *
@@ -437,8 +436,8 @@ kcSimScene kcSimScene::fromRgb8(const std::vector<unsigned char>& rgb, long sour
             float* out = scene.row(p, y);
             for (long x = 0; x < width; ++x)
                 out[x] = static_cast<float>(src[sourceColumn[static_cast<std::size_t>(x)] * 3U +
-                                                static_cast<std::size_t>(p)]) *
-                         kScale;
+                                                static_cast<std::size_t>(p)]) /
+                         255.0f;
         }
     }
     return scene;
