@@ -14,8 +14,7 @@ TEST(UITablet, RecordsDrawnTextInOrderWithItsAttributes) {
     kcUITablet tablet;
     EXPECT_TRUE(tablet.sketch().empty());
     tablet.draw(L"first", kcPoint(10.0, 50.0), kcColor::red, kcColor::pass, plain, kcUITablet::eLayer0);
-    tablet.draw(L"second", kcPoint(10.0, 70.0), kcColor::blue, kcColor::white, kcUIFormat(12, 1),
-                kcUITablet::eLayer2);
+    tablet.draw(L"second", kcPoint(10.0, 70.0), kcColor::blue, kcColor::white, kcUIFormat(12, 1), kcUITablet::eLayer2);
     const kcUISketch& sketch = tablet.sketch();
     ASSERT_EQ(sketch.numTexts(), 2);
     EXPECT_EQ(sketch.text(0), (kcUISketchText{L"first", kcPoint(10.0, 50.0), kcColor::red, kcColor::pass, plain, 0}));

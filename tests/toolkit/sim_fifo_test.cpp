@@ -1,5 +1,7 @@
 // The simulated FIFO: properties applied to its images, taps, triggering,
 // the write log and every injected fault.
+#include "toolkit/sim/sim_fifo.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "toolkit/foundation/exceptions.h"
-#include "toolkit/sim/sim_fifo.h"
 #include "toolkit/sys/attention.h"
 
 namespace {

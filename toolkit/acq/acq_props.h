@@ -26,8 +26,7 @@ class KC_EXPORT kcAcqProps {
 public:
     // A table without any property.
     kcAcqProps() = default;
-    kcAcqProps(kcExposureProp* exposure, kcContrastBrightnessProp* contrastBrightness,
-               kc8BitInputLutProp* inputLut)
+    kcAcqProps(kcExposureProp* exposure, kcContrastBrightnessProp* contrastBrightness, kc8BitInputLutProp* inputLut)
         : exposure_(exposure), contrastBrightness_(contrastBrightness), inputLut_(inputLut) {}
 
     bool hasExposureProp() const { return exposure_ != nullptr; }

@@ -20,8 +20,8 @@ void kcDiagRecord::image(const kc3PlanePelBuffer& image, bool copy) {
     if (!image.isBound()) throw kcBadArgument(L"cannot record an unbound colour image");
     kcDiagImage entry;
     entry.isColor = true;
-    entry.color = copy ? kc3PlanePelBuffer(copyOf(image.plane0()), copyOf(image.plane1()), copyOf(image.plane2()))
-                       : image;
+    entry.color =
+        copy ? kc3PlanePelBuffer(copyOf(image.plane0()), copyOf(image.plane1()), copyOf(image.plane2())) : image;
     images_.push_back(std::move(entry));
 }
 
@@ -35,7 +35,6 @@ void kcDiagRecord::image(const kcPelBuffer_const<unsigned char>& image, bool cop
 
 void kcDiagRecord::recordAnnotation(const std::wstring& text) { annotations_.push_back(text); }
 
-void kcDiagRecord::sketch(const kcUISketch& sketch, kcDisplay::CoordinateSystem coordinates,
-                          const std::wstring& name) {
+void kcDiagRecord::sketch(const kcUISketch& sketch, kcDisplay::CoordinateSystem coordinates, const std::wstring& name) {
     sketches_.push_back(kcDiagSketch{sketch, coordinates, name});
 }

@@ -15,8 +15,8 @@
 // A recorded image: a colour image or an 8-bit grey image.
 struct kcDiagImage {
     bool isColor = false;
-    kc3PlanePelBuffer color;                  // bound when isColor
-    kcPelBuffer_const<unsigned char> grey;    // bound when !isColor
+    kc3PlanePelBuffer color;                // bound when isColor
+    kcPelBuffer_const<unsigned char> grey;  // bound when !isColor
 };
 
 // A recorded sketch with the coordinates it is drawn in and its name.

@@ -34,10 +34,7 @@ struct kcSimFifo::AttentionFault {
 };
 
 kcSimFifo::kcSimFifo(kcSimCamera camera, const kcSimFifoOptions& options)
-    : camera_(std::move(camera)),
-      exposure_(options.exposure),
-      lut_(),
-      triggerModel_(&kfFreeRunTrigger()) {
+    : camera_(std::move(camera)), exposure_(options.exposure), lut_(), triggerModel_(&kfFreeRunTrigger()) {
     if (options.numTaps < 1 || options.numTaps > kMaxTaps)
         throw kcBadArgument(L"number of taps " + std::to_wstring(options.numTaps) + L" is outside 1.." +
                             std::to_wstring(kMaxTaps));
@@ -186,9 +183,8 @@ void kcSimFifo::setFaults(const kcSimFifoFaults& faults) {
         attention_->before = faults_.attentionFailureBefore;
         attention_->status = faults_.attentionStatus;
         std::shared_ptr<AttentionFault> state = attention_;
-        attentionHandler_.emplace([state]() -> long {
-            return state->acquisitions.load() + 1 == state->before ? state->status : 0;
-        });
+        attentionHandler_.emplace(
+            [state]() -> long { return state->acquisitions.load() + 1 == state->before ? state->status : 0; });
     }
 }
 
@@ -220,9 +216,7 @@ std::size_t kcSimFifo::firstTap(long tap) const {
     return static_cast<std::size_t>(tap);
 }
 
-std::size_t kcSimFifo::endTap(long tap) const {
-    return tap == kAllTaps ? contrast_.size() : firstTap(tap) + 1;
-}
+std::size_t kcSimFifo::endTap(long tap) const { return tap == kAllTaps ? contrast_.size() : firstTap(tap) + 1; }
 
 std::size_t kcSimFifo::channelIndex(long channel) const {
     if (channel < 0 || channel >= numTaps())

@@ -155,8 +155,8 @@ private:
     double clock_ = 0.0;  // simulated seconds since creation
 
     kcSimFifoFaults faults_;
-    unsigned long faultBase_ = 0;       // acquisitions_ when the faults were set
-    unsigned long countedWrites_ = 0;   // writes counted for the write fault
+    unsigned long faultBase_ = 0;      // acquisitions_ when the faults were set
+    unsigned long countedWrites_ = 0;  // writes counted for the write fault
     std::shared_ptr<AttentionFault> attention_;
     std::optional<kcScopedAttentionHandler> attentionHandler_;
 
