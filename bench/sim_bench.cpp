@@ -10,9 +10,9 @@ namespace {
 constexpr double kPelsPerMegapel = 1e6;
 
 void setRate(benchmark::State& state, long width, long height) {
-    state.counters["Mpel/s"] = benchmark::Counter(
-        static_cast<double>(width) * static_cast<double>(height) / kPelsPerMegapel,
-        benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["Mpel/s"] =
+        benchmark::Counter(static_cast<double>(width) * static_cast<double>(height) / kPelsPerMegapel,
+                           benchmark::Counter::kIsIterationInvariantRate);
 }
 
 // A well-exposed chart with noise: the case a search renders most.
@@ -33,7 +33,11 @@ void BM_SimRenderChartNoiseless(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(camera.render(settings));
     setRate(state, width, height);
 }
-BENCHMARK(BM_SimRenderChartNoiseless)->Args({320, 240})->Args({640, 480})->Args({2448, 2048})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SimRenderChartNoiseless)
+    ->Args({320, 240})
+    ->Args({640, 480})
+    ->Args({2448, 2048})
+    ->Unit(benchmark::kMicrosecond);
 
 // Two taps and an inverting input LUT.
 void BM_SimRenderTapsAndLut(benchmark::State& state) {
@@ -47,7 +51,11 @@ void BM_SimRenderTapsAndLut(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(camera.render(exposure));
     setRate(state, width, height);
 }
-BENCHMARK(BM_SimRenderTapsAndLut)->Args({320, 240})->Args({640, 480})->Args({2448, 2048})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SimRenderTapsAndLut)
+    ->Args({320, 240})
+    ->Args({640, 480})
+    ->Args({2448, 2048})
+    ->Unit(benchmark::kMicrosecond);
 
 // Building a built-in scene (done once per camera).
 void BM_SimBuildChartScene(benchmark::State& state) {

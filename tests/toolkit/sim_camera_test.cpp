@@ -337,7 +337,8 @@ TEST(SimScene, ResamplesAnRgb8SourceAndRefusesInconsistentSizes) {
 
 TEST(SimScene, ReadsBinaryPpmFilesWithCommentsAndWideSamples) {
     TempDir dir("ppm_ok");
-    const std::vector<unsigned char> rgb{10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160, 170, 180};
+    const std::vector<unsigned char> rgb{10,  20,  30,  40,  50,  60,  70,  80,  90,
+                                         100, 110, 120, 130, 140, 150, 160, 170, 180};
     const std::string eight = dir.write("eight.ppm", ppm("P6\n# made by a test\n3 # width\n2\n255\n", rgb));
     const kcSimScene fromFile = kcSimScene::fromPpm(eight, 64, 48);
     const kcSimScene fromMemory = kcSimScene::fromRgb8(rgb, 3, 2, 64, 48);

@@ -28,9 +28,9 @@
 
 namespace {
 
-constexpr double kContrastStops = 4.0;           // doublings of the gain per unit of contrast
-constexpr double kOffsetPerBrightness = 60.0;    // grey levels of offset at brightness 1
-constexpr unsigned kNormalTableBits = 16;        // the deviate table holds 2^16 entries
+constexpr double kContrastStops = 4.0;         // doublings of the gain per unit of contrast
+constexpr double kOffsetPerBrightness = 60.0;  // grey levels of offset at brightness 1
+constexpr unsigned kNormalTableBits = 16;      // the deviate table holds 2^16 entries
 constexpr std::size_t kNormalTableSize = std::size_t{1} << kNormalTableBits;
 constexpr std::uint64_t kNormalTableMask = kNormalTableSize - 1;
 constexpr int kDeviatesPerDraw = 64 / kNormalTableBits;  // table indices cut from one 64-bit draw
@@ -83,9 +83,9 @@ std::vector<float> normalTable(std::uint64_t seed) {
 
 // The constants of one tap for one rendering.
 struct TapModel {
-    long begin, end;  // columns
-    float scale;      // grey levels per unit radiance
-    float offset;     // grey levels
+    long begin, end;     // columns
+    float scale;         // grey levels per unit radiance
+    float offset;        // grey levels
     float shotVariance;  // shot-noise variance per grey level of signal
 };
 
@@ -118,8 +118,7 @@ inline __m128i toPels(__m128 v) {
 }
 
 inline void store16(unsigned char* out, __m128i a, __m128i b, __m128i c, __m128i d) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                     _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)));
 }
 #endif
 
@@ -148,10 +147,10 @@ void renderNoisy(const float* radiance, unsigned char* out, long count, const Ta
     for (; x + 16 <= count; x += 16) {
         for (int k = 0; k < 4; ++k) {
             const std::uint64_t bits = rng.next();
-            const __m128 z = _mm_setr_ps(normals[bits & kNormalTableMask],
-                                         normals[(bits >> kNormalTableBits) & kNormalTableMask],
-                                         normals[(bits >> (2 * kNormalTableBits)) & kNormalTableMask],
-                                         normals[(bits >> (3 * kNormalTableBits)) & kNormalTableMask]);
+            const __m128 z =
+                _mm_setr_ps(normals[bits & kNormalTableMask], normals[(bits >> kNormalTableBits) & kNormalTableMask],
+                            normals[(bits >> (2 * kNormalTableBits)) & kNormalTableMask],
+                            normals[(bits >> (3 * kNormalTableBits)) & kNormalTableMask]);
             const __m128 signal = _mm_mul_ps(scale, _mm_loadu_ps(radiance + x + 4 * k));
             const __m128 shot = _mm_max_ps(signal, _mm_setzero_ps());
             const __m128 sigma = _mm_sqrt_ps(_mm_add_ps(read, _mm_mul_ps(shotVariance, shot)));
@@ -214,8 +213,8 @@ kc3PlanePelBuffer kcSimCamera::render(const kcSimExposure& exposure) {
                             std::to_wstring(exposure.tapBrightness.size()) +
                             L" brightnesses; there must be as many of each, at least one");
     if (taps > static_cast<std::size_t>(w))
-        throw kcBadArgument(L"simulated taps: " + std::to_wstring(taps) + L" taps for an image " +
-                            std::to_wstring(w) + L" pels wide");
+        throw kcBadArgument(L"simulated taps: " + std::to_wstring(taps) + L" taps for an image " + std::to_wstring(w) +
+                            L" pels wide");
 
     std::vector<TapModel> model(taps);
     for (std::size_t i = 0; i < taps; ++i) {

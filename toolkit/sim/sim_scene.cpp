@@ -14,12 +14,12 @@ namespace {
 // Radiance units: 1.0 is a white patch under the chart's light. The camera's
 // exposure scale is chosen so that the chart is well exposed around exposure
 // 0.02 at contrast 0.5; the other scenes are lit relative to it.
-constexpr float kDarkLight = 0.05f;     // dim room: needs about 20x the chart's exposure
-constexpr float kBrightLight = 25.0f;   // sunlit scene: needs about 1/25 of the chart's exposure
-constexpr float kHdrRoomLight = 0.025f; // the shadowed room of "hdr"
-constexpr float kHdrSkyLight = 4.0f;    // the sky seen through the window of "hdr"
-constexpr float kGreyLevel = 0.18f;     // radiance of the flat grey
-constexpr float kSurroundGrey = 0.18f;  // the chart's mid-grey surround
+constexpr float kDarkLight = 0.05f;      // dim room: needs about 20x the chart's exposure
+constexpr float kBrightLight = 25.0f;    // sunlit scene: needs about 1/25 of the chart's exposure
+constexpr float kHdrRoomLight = 0.025f;  // the shadowed room of "hdr"
+constexpr float kHdrSkyLight = 4.0f;     // the sky seen through the window of "hdr"
+constexpr float kGreyLevel = 0.18f;      // radiance of the flat grey
+constexpr float kSurroundGrey = 0.18f;   // the chart's mid-grey surround
 
 // Texture amplitudes, relative to the local radiance: a smooth mottle over
 // about a twelfth of the image and a fine per-pel grain.
@@ -47,14 +47,30 @@ Rgb operator*(Rgb c, float k) { return {c.r * k, c.g * k, c.b * k}; }
 // Reflectances of the chart's patches, row by row: skin tones and natural
 // colours; saturated primaries and secondaries; mixed colours; a grey ramp.
 constexpr std::array<std::array<Rgb, kChartCols>, kChartRows> kChartPatches{{
-    {{{0.42f, 0.26f, 0.19f}, {0.70f, 0.50f, 0.40f}, {0.22f, 0.13f, 0.09f},
-      {0.58f, 0.40f, 0.28f}, {0.12f, 0.18f, 0.07f}, {0.20f, 0.28f, 0.48f}}},
-    {{{0.62f, 0.05f, 0.04f}, {0.06f, 0.45f, 0.08f}, {0.04f, 0.06f, 0.52f},
-      {0.75f, 0.62f, 0.04f}, {0.55f, 0.07f, 0.45f}, {0.04f, 0.42f, 0.58f}}},
-    {{{0.72f, 0.30f, 0.04f}, {0.25f, 0.08f, 0.40f}, {0.40f, 0.58f, 0.08f},
-      {0.78f, 0.35f, 0.42f}, {0.05f, 0.30f, 0.28f}, {0.30f, 0.18f, 0.08f}}},
-    {{{0.90f, 0.90f, 0.90f}, {0.57f, 0.57f, 0.57f}, {0.35f, 0.35f, 0.35f},
-      {0.19f, 0.19f, 0.19f}, {0.09f, 0.09f, 0.09f}, {0.035f, 0.035f, 0.035f}}},
+    {{{0.42f, 0.26f, 0.19f},
+      {0.70f, 0.50f, 0.40f},
+      {0.22f, 0.13f, 0.09f},
+      {0.58f, 0.40f, 0.28f},
+      {0.12f, 0.18f, 0.07f},
+      {0.20f, 0.28f, 0.48f}}},
+    {{{0.62f, 0.05f, 0.04f},
+      {0.06f, 0.45f, 0.08f},
+      {0.04f, 0.06f, 0.52f},
+      {0.75f, 0.62f, 0.04f},
+      {0.55f, 0.07f, 0.45f},
+      {0.04f, 0.42f, 0.58f}}},
+    {{{0.72f, 0.30f, 0.04f},
+      {0.25f, 0.08f, 0.40f},
+      {0.40f, 0.58f, 0.08f},
+      {0.78f, 0.35f, 0.42f},
+      {0.05f, 0.30f, 0.28f},
+      {0.30f, 0.18f, 0.08f}}},
+    {{{0.90f, 0.90f, 0.90f},
+      {0.57f, 0.57f, 0.57f},
+      {0.35f, 0.35f, 0.35f},
+      {0.19f, 0.19f, 0.19f},
+      {0.09f, 0.09f, 0.09f},
+      {0.035f, 0.035f, 0.035f}}},
 }};
 
 // An object of the "dark", "bright" and "hdr" scenes: an ellipse or a
@@ -87,12 +103,12 @@ constexpr std::array<Shape, 8> kRoomObjects{{
 
 // Objects of the sunlit scene.
 constexpr std::array<Shape, 6> kOutdoorObjects{{
-    {false, 0.25f, 0.55f, 0.12f, 0.15f, {0.75f, 0.70f, 0.62f}},  // a light wall
-    {false, 0.25f, 0.62f, 0.03f, 0.08f, {0.30f, 0.18f, 0.10f}},  // its door
-    {true, 0.65f, 0.50f, 0.10f, 0.12f, {0.15f, 0.35f, 0.10f}},   // a tree crown
-    {false, 0.65f, 0.68f, 0.015f, 0.08f, {0.25f, 0.16f, 0.08f}}, // its trunk
-    {false, 0.85f, 0.80f, 0.07f, 0.04f, {0.70f, 0.08f, 0.06f}},  // a red car
-    {true, 0.45f, 0.85f, 0.05f, 0.03f, {0.85f, 0.75f, 0.20f}},   // a yellow ball
+    {false, 0.25f, 0.55f, 0.12f, 0.15f, {0.75f, 0.70f, 0.62f}},   // a light wall
+    {false, 0.25f, 0.62f, 0.03f, 0.08f, {0.30f, 0.18f, 0.10f}},   // its door
+    {true, 0.65f, 0.50f, 0.10f, 0.12f, {0.15f, 0.35f, 0.10f}},    // a tree crown
+    {false, 0.65f, 0.68f, 0.015f, 0.08f, {0.25f, 0.16f, 0.08f}},  // its trunk
+    {false, 0.85f, 0.80f, 0.07f, 0.04f, {0.70f, 0.08f, 0.06f}},   // a red car
+    {true, 0.45f, 0.85f, 0.05f, 0.03f, {0.85f, 0.75f, 0.20f}},    // a yellow ball
 }};
 
 constexpr Rgb kWall{0.45f, 0.42f, 0.38f};
@@ -211,7 +227,7 @@ Rgb hdrAt(float u, float v, long x, long y) {
     constexpr float kSunLeft = 0.45f, kSunRight = 0.80f, kSunTop = 0.75f, kSunBottom = 0.95f;
     if (u >= kSunLeft && u < kSunRight && v >= kSunTop && v < kSunBottom)
         return kFloor * (kHdrSkyLight * 0.5f * tex);  // sunlit floor: mid-tones
-    const float falloff = 0.8f + 0.2f * u;             // the room darkens away from the window
+    const float falloff = 0.8f + 0.2f * u;            // the room darkens away from the window
     const Rgb reflectance = objectsOver(kRoomObjects, v < kHorizon ? kWall : kFloor, u, v);
     return reflectance * (kHdrRoomLight * falloff * tex);
 }
@@ -231,8 +247,9 @@ struct BuiltIn {
 };
 
 constexpr std::array<BuiltIn, 5> kBuiltIns{{
-    {"chart", "a colour chart: 6 x 4 patches (skin tones, saturated primaries and secondaries, mixed colours, "
-              "a grey ramp) on a mid-grey surround",
+    {"chart",
+     "a colour chart: 6 x 4 patches (skin tones, saturated primaries and secondaries, mixed colours, "
+     "a grey ramp) on a mid-grey surround",
      chartAt},
     {"dark", "a dim room lit by a weak lamp; needs about twenty times the chart's exposure", darkAt},
     {"bright", "an outdoor scene in full sun; needs about a twenty-fifth of the chart's exposure", brightAt},
@@ -298,8 +315,8 @@ public:
 
         const std::streamoff start = in_.tellg();
         if (start < 0) fail(L"cannot be read");
-        const unsigned long long needed = static_cast<unsigned long long>(width_) *
-                                          static_cast<unsigned long long>(height_) * 3ULL * bytesPerSample_;
+        const unsigned long long needed =
+            static_cast<unsigned long long>(width_) * static_cast<unsigned long long>(height_) * 3ULL * bytesPerSample_;
         const unsigned long long present = fileSize_ - static_cast<unsigned long long>(start);
         if (present < needed)
             fail(L"is truncated: its header announces " + std::to_wstring(needed) + L" bytes of pels, it holds " +
@@ -331,10 +348,9 @@ public:
             for (int p = 0; p < 3; ++p) {
                 float* out = scene.row(p, y);
                 for (long x = 0; x < w; ++x) {
-                    const std::size_t at =
-                        (static_cast<std::size_t>(sourceColumn[static_cast<std::size_t>(x)]) * 3U +
-                         static_cast<std::size_t>(p)) *
-                        bytesPerSample_;
+                    const std::size_t at = (static_cast<std::size_t>(sourceColumn[static_cast<std::size_t>(x)]) * 3U +
+                                            static_cast<std::size_t>(p)) *
+                                           bytesPerSample_;
                     long sample = row[at];
                     if (bytesPerSample_ == 2) sample = sample * 256 + row[at + 1];
                     // Samples above maxval break the format; they count as maxval.
@@ -369,8 +385,10 @@ private:
             c = in_.get();
         }
         // The character after the number belongs to what follows.
-        if (c != std::char_traits<char>::eof()) in_.unget();
-        else in_.clear(in_.rdstate() & ~std::ios::failbit & ~std::ios::eofbit);
+        if (c != std::char_traits<char>::eof())
+            in_.unget();
+        else
+            in_.clear(in_.rdstate() & ~std::ios::failbit & ~std::ios::eofbit);
         return value;
     }
 
@@ -412,14 +430,13 @@ std::vector<std::string> kcSimScene::builtInNames() {
 
 std::string kcSimScene::describe(const std::string& name) { return findBuiltIn(name).description; }
 
-kcSimScene kcSimScene::fromRgb8(const std::vector<unsigned char>& rgb, long sourceWidth, long sourceHeight,
-                                long width, long height) {
+kcSimScene kcSimScene::fromRgb8(const std::vector<unsigned char>& rgb, long sourceWidth, long sourceHeight, long width,
+                                long height) {
     if (sourceWidth < 1 || sourceWidth > kMaxFileSide || sourceHeight < 1 || sourceHeight > kMaxFileSide)
         throw kcBadArgument(L"8-bit source size " + std::to_wstring(sourceWidth) + L" x " +
                             std::to_wstring(sourceHeight) + L" is invalid; each side must lie in 1.." +
                             std::to_wstring(kMaxFileSide));
-    const std::size_t needed =
-        static_cast<std::size_t>(sourceWidth) * static_cast<std::size_t>(sourceHeight) * 3U;
+    const std::size_t needed = static_cast<std::size_t>(sourceWidth) * static_cast<std::size_t>(sourceHeight) * 3U;
     if (rgb.size() != needed)
         throw kcBadArgument(L"8-bit source of " + std::to_wstring(sourceWidth) + L" x " +
                             std::to_wstring(sourceHeight) + L" pels needs " + std::to_wstring(needed) +
@@ -429,14 +446,13 @@ kcSimScene kcSimScene::fromRgb8(const std::vector<unsigned char>& rgb, long sour
     for (long x = 0; x < width; ++x)
         sourceColumn[static_cast<std::size_t>(x)] = static_cast<std::size_t>(nearestSource(x, width, sourceWidth));
     for (long y = 0; y < height; ++y) {
-        const unsigned char* src =
-            rgb.data() + static_cast<std::size_t>(nearestSource(y, height, sourceHeight)) *
-                             static_cast<std::size_t>(sourceWidth) * 3U;
+        const unsigned char* src = rgb.data() + static_cast<std::size_t>(nearestSource(y, height, sourceHeight)) *
+                                                    static_cast<std::size_t>(sourceWidth) * 3U;
         for (int p = 0; p < 3; ++p) {
             float* out = scene.row(p, y);
             for (long x = 0; x < width; ++x)
-                out[x] = static_cast<float>(src[sourceColumn[static_cast<std::size_t>(x)] * 3U +
-                                                static_cast<std::size_t>(p)]) /
+                out[x] = static_cast<float>(
+                             src[sourceColumn[static_cast<std::size_t>(x)] * 3U + static_cast<std::size_t>(p)]) /
                          255.0f;
         }
     }
@@ -461,9 +477,9 @@ const float* kcSimScene::row(int plane, long y) const {
         throw kcBadArgument(L"scene row " + std::to_wstring(y) + L" of plane " + std::to_wstring(plane) +
                             L" lies outside the scene of " + std::to_wstring(width_) + L" x " +
                             std::to_wstring(height_) + L" pels and 3 planes");
-    return radiance_.data() + (static_cast<std::size_t>(plane) * static_cast<std::size_t>(height_) +
-                               static_cast<std::size_t>(y)) *
-                                  static_cast<std::size_t>(width_);
+    return radiance_.data() +
+           (static_cast<std::size_t>(plane) * static_cast<std::size_t>(height_) + static_cast<std::size_t>(y)) *
+               static_cast<std::size_t>(width_);
 }
 
 float* kcSimScene::row(int plane, long y) {
