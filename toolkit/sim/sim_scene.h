@@ -27,7 +27,7 @@ public:
     // flat mid-grey). kcBadArgument for an unknown name, listing the known ones.
     static kcSimScene builtIn(const std::string& name, long width, long height);
     static std::vector<std::string> builtInNames();
-    // One line describing a built-in scene.
+    // One line describing a built-in scene (kcBadArgument for an unknown name).
     static std::string describe(const std::string& name);
 
     // A scene from 8-bit sRGB-like pels (three bytes per pel, row-major,
