@@ -47,6 +47,20 @@ void BM_MeasureColorImageWithAllReferences(benchmark::State& state) {
     setPelRate(state, width, height);
 }
 
+// Repeat image only: the pel loop without hue conversions or erosions.
+void BM_MeasureColorImageWithoutReferences(benchmark::State& state) {
+    const long width = state.range(0);
+    const long height = state.range(1);
+    const kc3PlanePelBuffer image = randomImage(width, height, 1);
+    const kc3PlanePelBuffer repeat = randomImage(width, height, 2);
+    const kc3PlanePelBuffer none;
+    for (auto _ : state) {
+        kcColorBalanceMeasurement m = measureColorImage(image, repeat, none, none, kDarkLevel);
+        benchmark::DoNotOptimize(m);
+    }
+    setPelRate(state, width, height);
+}
+
 void BM_CountGoodPels(benchmark::State& state) {
     const long width = state.range(0);
     const long height = state.range(1);
@@ -74,13 +88,12 @@ void BM_ErodedPlaneMax(benchmark::State& state) {
     setPelRate(state, width, height);
 }
 
-void imageSizes(benchmark::internal::Benchmark* b) {
-    b->Args({128, 96})->Args({490, 410})->Args({640, 480});
-}
+void imageSizes(benchmark::internal::Benchmark* b) { b->Args({128, 96})->Args({490, 410})->Args({640, 480}); }
 
 }  // namespace
 
 BENCHMARK(BM_MeasureColorImageWithAllReferences)->Apply(imageSizes);
+BENCHMARK(BM_MeasureColorImageWithoutReferences)->Apply(imageSizes);
 BENCHMARK(BM_CountGoodPels)->Apply(imageSizes);
 BENCHMARK(BM_CountGoodPelsWithoutReference)->Apply(imageSizes);
 BENCHMARK(BM_ErodedPlaneMax)->Apply(imageSizes);

@@ -108,12 +108,10 @@ kcColorBalanceMeasurement measureColorImage(const kc3PlanePelBuffer& image, cons
     m.saturationLevels = saturationLevels(saturationReference);
     m.pelCount = pelCount;
 
-    std::array<std::vector<unsigned long>, 3> planeHist{std::vector<unsigned long>(kBins),
-                                                        std::vector<unsigned long>(kBins),
-                                                        std::vector<unsigned long>(kBins)};
-    std::array<std::vector<unsigned long>, 3> noiseHist{std::vector<unsigned long>(kBins),
-                                                        std::vector<unsigned long>(kBins),
-                                                        std::vector<unsigned long>(kBins)};
+    std::array<std::vector<unsigned long>, 3> planeHist{
+        std::vector<unsigned long>(kBins), std::vector<unsigned long>(kBins), std::vector<unsigned long>(kBins)};
+    std::array<std::vector<unsigned long>, 3> noiseHist{
+        std::vector<unsigned long>(kBins), std::vector<unsigned long>(kBins), std::vector<unsigned long>(kBins)};
     std::vector<unsigned long> hueHist(kBins);
 
     // The hue shift compares the image with the hue reference, or with the

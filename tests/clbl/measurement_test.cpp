@@ -1,6 +1,4 @@
 // tests/clbl/measurement_test.cpp
-#include "clbl/color_measurement.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "clbl/color_measurement.h"
 #include "toolkit/foundation/exceptions.h"
 #include "toolkit/imgproc/color_conversion.h"
 
@@ -74,10 +73,10 @@ const kc3PlanePelBuffer kNone;
 
 TEST(ColorMeasurement, CountsPelsGoodWithinInclusiveBoundsAndDarkOrBrightOtherwise) {
     const kc3PlanePelBuffer image(4, 1);
-    setPel(image, 0, 0, {5, 120, 239});   // good: both bounds inclusive
-    setPel(image, 1, 0, {0, 120, 250});   // dark and bright
-    setPel(image, 2, 0, {4, 120, 100});   // dark
-    setPel(image, 3, 0, {100, 240, 100}); // bright
+    setPel(image, 0, 0, {5, 120, 239});    // good: both bounds inclusive
+    setPel(image, 1, 0, {0, 120, 250});    // dark and bright
+    setPel(image, 2, 0, {4, 120, 100});    // dark
+    setPel(image, 3, 0, {100, 240, 100});  // bright
     const kcColorBalanceMeasurement m = measureColorImage(image, image, kNone, kNone, 5);
 
     EXPECT_EQ(m.saturationLevels, (std::array<std::int32_t, 3>{239, 239, 239}));
@@ -296,6 +295,8 @@ TEST(ColorMeasurement, GoodCountDecidesBeyondTheMarginAndScoreWithinIt) {
     // Equal scores: a positive one does not beat itself; a negative one does,
     // since 1.05 times a negative score is the smaller value.
     EXPECT_FALSE(isBetterMeasurement(good, good));
+    const kcColorBalanceMeasurement zero = withScore(1000, 5.0, 5.0);
+    EXPECT_FALSE(isBetterMeasurement(zero, zero));
     const kcColorBalanceMeasurement negative = withScore(1000, 1.0, 20.0);
     EXPECT_TRUE(isBetterMeasurement(negative, negative));
     // The hue shift counts twice against a measurement: 87 - 2 x 10 = 67,
