@@ -125,7 +125,7 @@ kcColorBalanceMeasurement measureColorImage(const kc3PlanePelBuffer& image, cons
         kfPelRGBToHSI(image, imageHsi);
         kfPelRGBToHSI(hueSource, referenceHsi);
         requireSameWindowSize(image, imageHsi, L"hue conversion of the measured image");
-        requireSameWindowSize(image, referenceHsi, L"hue conversion of the hue reference");
+        requireSameWindowSize(image, referenceHsi, L"hue conversion of the reference");
     }
 
     const ClassTable table = classTable(m.saturationLevels, darkLevel);
