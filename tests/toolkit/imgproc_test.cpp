@@ -46,8 +46,7 @@ void expectSameImage(const ConstImage& a, const ConstImage& b) {
     ASSERT_EQ(a.width(), b.width());
     ASSERT_EQ(a.height(), b.height());
     for (long y = 0; y < a.height(); ++y)
-        for (long x = 0; x < a.width(); ++x)
-            ASSERT_EQ(at(a, x, y), at(b, x, y)) << "at (" << x << ", " << y << ")";
+        for (long x = 0; x < a.width(); ++x) ASSERT_EQ(at(a, x, y), at(b, x, y)) << "at (" << x << ", " << y << ")";
 }
 
 // The Gaussian sampler written the plain way: the full 2-D sum at each
@@ -137,9 +136,9 @@ TEST(GaussSample, OutputSizeIsTheWindowSizeOverTheFactorRoundedUp) {
     struct Case {
         long w, h, s, outW, outH;
     };
-    for (const Case& c : {Case{640, 480, 5, 128, 96}, Case{641, 484, 5, 129, 97}, Case{3, 2, 5, 1, 1},
-                          Case{7, 3, 1, 7, 3}, Case{2448, 2048, 5, 490, 410}, Case{10, 10, 3, 4, 4},
-                          Case{0, 4, 3, 0, 2}}) {
+    for (const Case& c :
+         {Case{640, 480, 5, 128, 96}, Case{641, 484, 5, 129, 97}, Case{3, 2, 5, 1, 1}, Case{7, 3, 1, 7, 3},
+          Case{2448, 2048, 5, 490, 410}, Case{10, 10, 3, 4, 4}, Case{0, 4, 3, 0, 2}}) {
         const Image out = gauss(Image(c.w, c.h), c.s, 4);
         EXPECT_TRUE(out.isBound());
         EXPECT_EQ(out.width(), c.outW) << c.w << " / " << c.s;
@@ -216,16 +215,17 @@ TEST(GreyErosion, ReplicatesTheBorderAndMatchesThePlainMinimum) {
     const Image ramp = makeImage(70, 6, [](long x, long y) { return x + 20 * y; });
     const Image eroded = erode(ramp, kSquare);
     for (long y = 0; y < 6; ++y)
-        for (long x = 0; x < 70; ++x) ASSERT_EQ(eroded.pointToRow(y)[x], std::max(x - 1, 0L) + 20 * std::max(y - 1, 0L));
+        for (long x = 0; x < 70; ++x)
+            ASSERT_EQ(eroded.pointToRow(y)[x], std::max(x - 1, 0L) + 20 * std::max(y - 1, 0L));
 
     for (const auto& [w, h] : {std::pair{1L, 1L}, {1L, 5L}, {6L, 1L}, {2L, 2L}, {131L, 17L}, {200L, 3L}}) {
         const Image source = randomImage(w, h, static_cast<unsigned>(w * 1000 + h));
         expectSameImage(erode(source, kSquare), referenceErode(source, kcGMorphDefs::eSquare3x3));
         expectSameImage(erode(source, kCross), referenceErode(source, kcGMorphDefs::eCross3x3));
         // Elements apply one after the other.
-        expectSameImage(erode(source, {kcGMorph3x3Element(kcGMorphDefs::eSquare3x3),
-                                       kcGMorph3x3Element(kcGMorphDefs::eCross3x3)}),
-                        referenceErode(referenceErode(source, kcGMorphDefs::eSquare3x3), kcGMorphDefs::eCross3x3));
+        expectSameImage(
+            erode(source, {kcGMorph3x3Element(kcGMorphDefs::eSquare3x3), kcGMorph3x3Element(kcGMorphDefs::eCross3x3)}),
+            referenceErode(referenceErode(source, kcGMorphDefs::eSquare3x3), kcGMorphDefs::eCross3x3));
     }
 }
 
@@ -238,6 +238,8 @@ TEST(GreyErosion, KeepsAFlatImageAndWorksOnTheWindowOnly) {
     const Image eroded = erode(source, kSquare);
     EXPECT_EQ(eroded.window(), kcPelRect(0, 0, 97, 31));
     expectSameImage(eroded, erode(copyOf(source), kSquare));
+    // No element at all: a plain copy of the window.
+    expectSameImage(erode(source, {}), copyOf(source));
 
     // The destination may be the source itself.
     Image inPlace = randomImage(40, 8, 5);

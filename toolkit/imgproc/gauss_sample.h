@@ -14,9 +14,11 @@ class KC_EXPORT kcGaussSampleParams {
 public:
     // sample: subsampling factor in both directions (>= 1);
     // smoothness: kernel half-width (0 to 8);
-    // gain: factor applied to the smoothed values (1.0 leaves them as they are);
+    // gain: factor applied to the smoothed values, finite and >= 0 (1.0
+    // leaves them exactly as they are);
     // clip: saturate results to 0..255 (always on for 8-bit results; kept
     // for the callers that pass it).
+    // kcBadArgument for a value out of range.
     kcGaussSampleParams(long sample, long smoothness, double gain, bool clip);
 
     // Sets the subsampling factor (kcBadArgument below 1).
@@ -41,9 +43,10 @@ private:
 // result pel (i, j) is the smoothed value at source pel
 // (min(i*s + (s-1)/2, w-1), min(j*s + (s-1)/2, h-1)) of the window, that is
 // at the centre of its s x s block. Pels beyond the window's border are the
-// border pels replicated. Results are rounded to nearest, so a flat image
-// stays exactly flat. An empty window gives an empty (bound) result;
-// kcUnboundBuffer for an unbound source.
+// border pels replicated. The value is the exact weighted mean (integer
+// sums) times the gain, rounded to nearest with halves up and saturated to
+// 0..255, so a flat image stays exactly flat. An empty window gives an
+// empty (bound) result; kcUnboundBuffer for an unbound source.
 template <class T>
 kcPelBuffer<T> kfGaussSample(const kcPelBuffer_const<T>& source, const kcGaussSampleParams& params);
 

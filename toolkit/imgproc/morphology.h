@@ -17,6 +17,7 @@ public:
 
 class KC_EXPORT kcGMorph3x3Element {
 public:
+    // kcBadArgument for a type other than the two above.
     explicit kcGMorph3x3Element(kcGMorphDefs::ElementType type = kcGMorphDefs::eSquare3x3);
     kcGMorphDefs::ElementType type() const { return type_; }
 
@@ -24,7 +25,8 @@ private:
     kcGMorphDefs::ElementType type_;
 };
 
-// A structuring element made of 3x3 elements applied one after the other.
+// A structuring element made of 3x3 elements applied one after the other
+// (none: erosion copies the source).
 class KC_EXPORT kcGMorphElement {
 public:
     explicit kcGMorphElement(const std::vector<kcGMorph3x3Element>& elements);

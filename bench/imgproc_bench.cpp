@@ -1,0 +1,147 @@
+// bench/imgproc_bench.cpp
+// Throughput of the image operations against the fastest plain read of the
+// same pels (a vectorised byte sum).
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <cstdint>
+#include <random>
+
+#include "toolkit/foundation/three_plane_pel_buffer.h"
+#include "toolkit/imgproc/color_conversion.h"
+#include "toolkit/imgproc/gauss_sample.h"
+#include "toolkit/imgproc/morphology.h"
+
+// bench/byte_sum_reference.cpp, built with the machine's widest vectors.
+std::uint64_t benchByteSum(const unsigned char* first, long width, long height, long stride);
+
+namespace {
+
+constexpr long kSubsampling = 5;    // the colour search's default subsampling
+constexpr long kSmoothness = 4;     // the colour search's smoothing
+constexpr int kReferenceRuns = 50;  // byte sums timed for the ratio counter
+
+kc3PlanePelBuffer randomImage(long width, long height) {
+    kc3PlanePelBuffer image(width, height);
+    std::mt19937 gen(width * 7 + height);
+    for (int p = 0; p < 3; ++p) {
+        kcPelBuffer<unsigned char> plane = image.plane(p);
+        for (long y = 0; y < height; ++y) {
+            unsigned char* row = plane.pointToRow(y);
+            for (long x = 0; x < width; ++x) row[x] = static_cast<unsigned char>(gen() & 0xff);
+        }
+    }
+    return image;
+}
+
+std::uint64_t byteSum(const kc3PlanePelBuffer& image) {
+    std::uint64_t total = 0;
+    for (int p = 0; p < 3; ++p) {
+        const kcPelBuffer<unsigned char>& plane = image.plane(p);
+        total += benchByteSum(plane.pointToRow(0), plane.width(), plane.height(), plane.rowUpdate());
+    }
+    return total;
+}
+
+// CPU time of this thread: other work on a busy machine does not count.
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+// Seconds per byte sum of the three planes, the image already in cache.
+double byteSumSeconds(const kc3PlanePelBuffer& image) {
+    benchmark::DoNotOptimize(byteSum(image));
+    const double start = threadSeconds();
+    for (int i = 0; i < kReferenceRuns; ++i) benchmark::DoNotOptimize(byteSum(image));
+    return (threadSeconds() - start) / kReferenceRuns;
+}
+
+// Pels per second (the counter shows them with SI prefixes: M/s, G/s).
+void setPelRate(benchmark::State& state, double pelsPerIteration) {
+    state.counters["pels"] = benchmark::Counter(pelsPerIteration, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// Smoothing and subsampling of all three planes, as on every colour image.
+void BM_GaussSampleThreePlanes(benchmark::State& state) {
+    const long width = state.range(0);
+    const long height = state.range(1);
+    const kc3PlanePelBuffer image = randomImage(width, height);
+    kcGaussSampleParams params(1, 2, 1.0, true);
+    params.sample(kSubsampling);
+    params.smoothness(kSmoothness);
+    const double referenceSeconds = byteSumSeconds(image);
+
+    const double start = threadSeconds();
+    for (auto _ : state) {
+        for (int p = 0; p < 3; ++p) benchmark::DoNotOptimize(kfGaussSample<unsigned char>(image.plane(p), params));
+    }
+    const double seconds = threadSeconds() - start;
+    setPelRate(state, 3.0 * double(width * height));
+    // How many byte sums of the same pels one sampling costs.
+    state.counters["x_byte_sum"] = seconds / double(state.iterations()) / referenceSeconds;
+    state.counters["byte_sum_ms"] = referenceSeconds * 1e3;
+}
+BENCHMARK(BM_GaussSampleThreePlanes)
+    ->Args({640, 480})
+    ->Args({1920, 1080})
+    ->Args({2448, 2048})
+    ->Unit(benchmark::kMillisecond);
+
+// The yardstick itself: a byte sum of the same three planes.
+void BM_ByteSumReferenceThreePlanes(benchmark::State& state) {
+    const long width = state.range(0);
+    const long height = state.range(1);
+    const kc3PlanePelBuffer image = randomImage(width, height);
+    for (auto _ : state) benchmark::DoNotOptimize(byteSum(image));
+    setPelRate(state, 3.0 * double(width * height));
+}
+BENCHMARK(BM_ByteSumReferenceThreePlanes)
+    ->Args({640, 480})
+    ->Args({1920, 1080})
+    ->Args({2448, 2048})
+    ->Unit(benchmark::kMillisecond);
+
+// The robust maximum's erosion of one plane.
+void BM_ErodeSquare(benchmark::State& state) {
+    const long width = state.range(0);
+    const long height = state.range(1);
+    const kc3PlanePelBuffer image = randomImage(width, height);
+    const kcGMorphElement element({kcGMorph3x3Element(kcGMorphDefs::eSquare3x3)});
+    kcPelBuffer<unsigned char> eroded;
+    for (auto _ : state) {
+        element.erode(image.plane(0), eroded);
+        benchmark::DoNotOptimize(eroded);
+    }
+    setPelRate(state, double(width * height));
+}
+BENCHMARK(BM_ErodeSquare)->Args({640, 480})->Unit(benchmark::kMicrosecond);
+
+void BM_RGBToHSI(benchmark::State& state) {
+    const long width = state.range(0);
+    const long height = state.range(1);
+    const kc3PlanePelBuffer image = randomImage(width, height);
+    kc3PlanePelBuffer hsi;
+    for (auto _ : state) {
+        kfPelRGBToHSI(image, hsi);
+        benchmark::DoNotOptimize(hsi);
+    }
+    setPelRate(state, double(width * height));
+}
+BENCHMARK(BM_RGBToHSI)->Args({2448, 2048})->Unit(benchmark::kMillisecond);
+
+void BM_RGBToI(benchmark::State& state) {
+    const long width = state.range(0);
+    const long height = state.range(1);
+    const kc3PlanePelBuffer image = randomImage(width, height);
+    kcPelBuffer<unsigned char> intensity;
+    for (auto _ : state) {
+        kfPelRGBToI(image, intensity);
+        benchmark::DoNotOptimize(intensity);
+    }
+    setPelRate(state, double(width * height));
+}
+BENCHMARK(BM_RGBToI)->Args({2448, 2048})->Unit(benchmark::kMillisecond);
+
+}  // namespace
