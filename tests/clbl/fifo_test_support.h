@@ -1,0 +1,102 @@
+// tests/clbl/fifo_test_support.h
+// Shared pieces of the FIFO handling, driver and diagnostics tests: a
+// simulated FIFO in a recognisable non-default state, a snapshot of the
+// properties the driver must put back, and the kinds of logged writes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <ostream>
+#include <vector>
+
+#include "toolkit/acq/trigger_model.h"
+#include "toolkit/sim/sim_fifo.h"
+
+namespace fifo_test {
+
+constexpr long kWidth = 64;
+constexpr long kHeight = 48;
+constexpr std::uint64_t kSeed = 5;
+
+// A LUT that is clearly not the identity (an inverted ramp).
+inline std::array<unsigned char, 256> invertedLut() {
+    std::array<unsigned char, 256> lut{};
+    for (int i = 0; i < 256; ++i) lut[static_cast<std::size_t>(i)] = static_cast<unsigned char>(255 - i);
+    return lut;
+}
+
+// Everything the driver changes and must put back.
+struct FifoState {
+    bool triggerEnable = false;
+    const kcTriggerModel* triggerModel = nullptr;
+    std::vector<unsigned char> lut;
+    double exposure = 0.0;
+    std::vector<double> contrast;
+    std::vector<double> brightness;
+
+    bool operator==(const FifoState&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const FifoState& s) {
+    out << "{trigger " << s.triggerEnable << ' ' << (s.triggerModel ? s.triggerModel->name() : "null") << ", lut[0] "
+        << (s.lut.empty() ? -1 : s.lut[0]) << ", exposure " << s.exposure << ", contrast";
+    for (double c : s.contrast) out << ' ' << c;
+    out << ", brightness";
+    for (double b : s.brightness) out << ' ' << b;
+    return out << '}';
+}
+
+inline FifoState stateOf(const kcSimFifo& fifo) {
+    FifoState s;
+    s.triggerEnable = fifo.triggerEnable();
+    s.triggerModel = &fifo.triggerModel();
+    s.lut = fifo.inputLut(kc8BitInputLutProp::eLutChannel0);
+    s.exposure = fifo.exposure();
+    for (long t = 0; t < fifo.numTaps(); ++t) {
+        s.contrast.push_back(fifo.contrast(static_cast<kcContrastBrightnessProp::Channel>(t)));
+        s.brightness.push_back(fifo.brightness(static_cast<kcContrastBrightnessProp::Channel>(t)));
+    }
+    return s;
+}
+
+// A noisy, seeded FIFO over a built-in scene, left in a state unlike the
+// balancing configuration: triggering off, hardware trigger, inverted LUT,
+// and (with two taps) taps of different contrast and brightness.
+inline kcPtrHandle<kcSimFifo> makeFifo(const char* scene = "chart", long numTaps = 1, long width = kWidth,
+                                       long height = kHeight) {
+    kcSimFifoOptions options;
+    options.numTaps = numTaps;
+    options.exposure = 0.02;
+    options.contrast = 0.4;
+    options.brightness = 0.1;
+    kcPtrHandle<kcSimFifo> fifo(
+        new kcSimFifo(kcSimCamera(kcSimScene::builtIn(scene, width, height), kSeed, true), options));
+    if (numTaps > 1) {
+        fifo->setContrastEx(0.7, 1);
+        fifo->setBrightnessEx(0.3, 1);
+    }
+    fifo->inputLut(invertedLut().data());
+    fifo->triggerModel(kfHardwareTrigger());
+    fifo->triggerEnable(false);
+    fifo->clearWriteLog();
+    return fifo;
+}
+
+inline std::vector<kcSimFifoWrite::Kind> kindsOf(const std::vector<kcSimFifoWrite>& log, std::size_t from = 0,
+                                                 std::size_t count = static_cast<std::size_t>(-1)) {
+    std::vector<kcSimFifoWrite::Kind> kinds;
+    for (std::size_t i = from; i < log.size() && kinds.size() < count; ++i) kinds.push_back(log[i].kind);
+    return kinds;
+}
+
+// The restore's writes, in order.
+inline const std::vector<kcSimFifoWrite::Kind>& restoreKinds() {
+    static const std::vector<kcSimFifoWrite::Kind> kinds{
+        kcSimFifoWrite::eTriggerEnable, kcSimFifoWrite::eInputLut,  kcSimFifoWrite::eTriggerModel,
+        kcSimFifoWrite::eContrast,      kcSimFifoWrite::eBrightness, kcSimFifoWrite::eExposure,
+        kcSimFifoWrite::eTriggerEnable};
+    return kinds;
+}
+
+}  // namespace fifo_test
