@@ -12,10 +12,10 @@
 #include "toolkit/foundation/exceptions.h"
 
 namespace {
-constexpr unsigned long kStartFlags = 0;                      // start() flags word, reserved
-constexpr std::size_t kLineBufferSize = 80;                   // wide characters per formatted line, nul included
-constexpr double kTextLeft = 10.0;                            // x of every result line
-constexpr double kExposureTop = 50.0;                         // y of the four lines, 20 apart
+constexpr unsigned long kStartFlags = 0;     // start() flags word, reserved
+constexpr std::size_t kLineBufferSize = 80;  // wide characters per formatted line, nul included
+constexpr double kTextLeft = 10.0;           // x of every result line
+constexpr double kExposureTop = 50.0;        // y of the four lines, 20 apart
 constexpr double kContrastTop = 70.0;
 constexpr double kBrightnessTop = 90.0;
 constexpr double kLutTop = 110.0;
@@ -45,8 +45,8 @@ void drawLine(kcUITablet& tablet, const std::wstring& text, double top) {
 }
 }  // namespace
 
-bool kfRecordResultDiagnostics(kcPtrHandle<kcAcqFifo> fifo, const kcColorBalanceResult& result,
-                               kcAcquireInfo& acqInfo, kcDiagObject& diag, unsigned long flags) {
+bool kfRecordResultDiagnostics(kcPtrHandle<kcAcqFifo> fifo, const kcColorBalanceResult& result, kcAcquireInfo& acqInfo,
+                               kcDiagObject& diag, unsigned long flags) {
     // The FIFO is still set up for balancing and carries the settings of the
     // search's last acquisition; nothing is written before this image.
     fifo->start(kStartFlags);

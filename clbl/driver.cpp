@@ -20,8 +20,7 @@ constexpr double kStartBrightness = 0.0;  // brightness the search starts from
 // True when the FIFO's channel-0 LUT maps every value to itself. All
 // entries are compared; a table of another size is not the identity.
 bool hasIdentityLut(const kcPtrHandle<kcAcqFifo>& fifo) {
-    const std::vector<unsigned char> lut =
-        fifo->properties().inputLutProp().inputLut(kc8BitInputLutProp::eLutChannel0);
+    const std::vector<unsigned char> lut = fifo->properties().inputLutProp().inputLut(kc8BitInputLutProp::eLutChannel0);
     if (lut.size() != static_cast<std::size_t>(kc8BitInputLutProp::kLutSize)) return false;
     bool identity = true;
     for (std::size_t i = 0; i < lut.size(); ++i) identity = (static_cast<std::size_t>(lut[i]) == i) && identity;

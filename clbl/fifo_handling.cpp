@@ -11,7 +11,7 @@
 
 namespace {
 constexpr std::size_t kLutEntries = kc8BitInputLutProp::kLutSize;  // entries of an 8-bit input LUT
-constexpr unsigned long kStartFlags = 0;                            // start() flags word, reserved
+constexpr unsigned long kStartFlags = 0;                           // start() flags word, reserved
 
 kcContrastBrightnessProp& contrastBrightness(const kcPtrHandle<kcAcqFifo>& fifo) {
     return fifo->properties().contrastBrightnessProp();
@@ -36,12 +36,13 @@ kcFifoPropertiesSaver::kcFifoPropertiesSaver(kcPtrHandle<kcAcqFifo> fifo)
       contrast_(contrastBrightness(fifo_).contrast(kcContrastBrightnessProp::eChannel0)),
       brightness_(contrastBrightness(fifo_).brightness(kcContrastBrightnessProp::eChannel0)),
       exposure_(fifo_->properties().exposureProp().exposure()) {
-    const std::vector<unsigned char> lut = fifo_->properties().inputLutProp().inputLut(kc8BitInputLutProp::eLutChannel0);
+    const std::vector<unsigned char> lut =
+        fifo_->properties().inputLutProp().inputLut(kc8BitInputLutProp::eLutChannel0);
     // A short table would leave the copy incomplete and a long one would not
     // be restored in full; neither can be put back as found.
     if (lut.size() != kLutEntries)
-        throw kcBadArgument(L"the FIFO's channel-0 input LUT has " + std::to_wstring(lut.size()) +
-                            L" entries, not " + std::to_wstring(kLutEntries));
+        throw kcBadArgument(L"the FIFO's channel-0 input LUT has " + std::to_wstring(lut.size()) + L" entries, not " +
+                            std::to_wstring(kLutEntries));
     for (std::size_t i = 0; i < kLutEntries; ++i) inputLut_[i] = lut[i];
 }
 

@@ -71,5 +71,5 @@ CLBL_EXPORT void kfApplySettingsToFifo(kcPtrHandle<kcAcqFifo> fifo, kcColorCamer
 // without a failure code. kcTimeout::Expired and other errors of the FIFO
 // pass through.
 CLBL_EXPORT kcPtrHandle<kcAcqImage> kfAcquireWithSettings(kcPtrHandle<kcAcqFifo> fifo,
-                                                          const kcColorCameraSettings& settings,
-                                                          kcAcquireInfo& acqInfo, bool& failed);
+                                                          const kcColorCameraSettings& settings, kcAcquireInfo& acqInfo,
+                                                          bool& failed);

@@ -1,7 +1,6 @@
 // clbl/result_fifo.cpp
 // Applying a balancing result to a FIFO.
 #include "clbl/result.h"
-
 #include "toolkit/acq/acq_fifo.h"
 #include "toolkit/acq/acq_properties.h"
 

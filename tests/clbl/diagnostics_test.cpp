@@ -47,9 +47,9 @@ TEST(SketchResultText, FormatsTheFourLinesWithSixDecimalsAndATrailingBlank) {
     result.exposure(0.0123);
     result.contrast(0.5);
     result.brightness(123.456);
-    EXPECT_EQ(sketchedLines(result), (std::vector<std::wstring>{L"exposure: 0.012300 ", L"contrast: 0.500000 ",
-                                                                 L"brightness: 123.456000 ",
-                                                                 L"positive8BitLut: false "}));
+    EXPECT_EQ(sketchedLines(result),
+              (std::vector<std::wstring>{L"exposure: 0.012300 ", L"contrast: 0.500000 ", L"brightness: 123.456000 ",
+                                         L"positive8BitLut: false "}));
     result.exposure(0.0);
     result.positive8BitLut(true);
     EXPECT_EQ(sketchedLines(result).at(0), L"exposure: 0.000000 ");

@@ -42,8 +42,7 @@ kcColorCameraSettings handResult(const kcColorBalanceParams& params, int steps, 
     twin->triggerModel(kfManualTrigger());
     if (params.usePositive8BitLut()) twin->inputLut(kc8BitInputLutProp::positive8BitLut);
     kcColorBalanceTool tool;
-    kcColorCameraSettings settings =
-        tool.init(params, kcColorCameraSettings(params.exposureRange().start(), 0.0, 0.0));
+    kcColorCameraSettings settings = tool.init(params, kcColorCameraSettings(params.exposureRange().start(), 0.0, 0.0));
     for (int i = 0; i < steps; ++i) {
         kcAcquireInfo info;
         bool failed = false;
@@ -93,8 +92,7 @@ TEST(ColorBalance, PreparesTheFifoWritesEachAcquisitionsSettingsAndRestoresInOrd
 
     using W = kcSimFifoWrite;
     const std::vector<W>& log = fifo->writeLog();
-    const std::vector<W::Kind> apply{W::eTriggerEnable, W::eExposure, W::eContrast, W::eBrightness,
-                                     W::eTriggerEnable};
+    const std::vector<W::Kind> apply{W::eTriggerEnable, W::eExposure, W::eContrast, W::eBrightness, W::eTriggerEnable};
     std::vector<W::Kind> expected{W::eTriggerEnable, W::eTriggerModel, W::eTriggerEnable, W::eInputLut};
     expected.insert(expected.end(), apply.begin(), apply.end());
     expected.insert(expected.end(), apply.begin(), apply.end());
@@ -316,6 +314,11 @@ TEST(ColorBalance, BalancesEveryBuiltInSceneInOneCallAndHandsTheFifoBack) {
         EXPECT_EQ(stateOf(*fifo), expected);
         EXPECT_EQ(result.acqInfo().failure().code(), 0);
         EXPECT_TRUE(result.positive8BitLut());
+        // One settings write per acquisition plus the restore's: the settings
+        // proposed with done() are not written.
+        long exposureWrites = 0;
+        for (const kcSimFifoWrite& w : fifo->writeLog()) exposureWrites += w.kind == kcSimFifoWrite::eExposure;
+        EXPECT_EQ(exposureWrites, static_cast<long>(fifo->acquisitionCount()) + 1);
 
         kcSimCamera camera(kcSimScene::builtIn(scene, kSceneWidth, kSceneHeight), kSeed, false);
         const kcColorCameraSettings start(params.exposureRange().start(), 0.0, 0.0);
@@ -323,9 +326,9 @@ TEST(ColorBalance, BalancesEveryBuiltInSceneInOneCallAndHandsTheFifoBack) {
         const double before = countGoodPels(camera.render(start), kc3PlanePelBuffer(), kDarkLevel) / pels;
         const double after = countGoodPels(camera.render(settingsOf(result)), kc3PlanePelBuffer(), kDarkLevel) / pels;
         EXPECT_GT(after, before);
-        std::cout << "[ balance  ] " << scene << ": " << fifo->acquisitionCount() << " images, good pels "
-                  << before << " -> " << after << " at exposure " << result.exposure() << ", contrast "
-                  << result.contrast() << ", brightness " << result.brightness() << "\n";
+        std::cout << "[ balance  ] " << scene << ": " << fifo->acquisitionCount() << " images, good pels " << before
+                  << " -> " << after << " at exposure " << result.exposure() << ", contrast " << result.contrast()
+                  << ", brightness " << result.brightness() << "\n";
         RecordProperty(scene + "_good_pel_fraction", std::to_string(after));
     }
 }

@@ -96,8 +96,8 @@ TEST(FifoPropertiesSaver, ExplicitRestoreAttemptsEveryStepThenReportsTheFirstFai
     }
     EXPECT_EQ(fifo->writeLog().size(), restoreKinds().size());
     FifoState expected = found;
-    expected.lut = std::vector<unsigned char>(kc8BitInputLutProp::positive8BitLut,
-                                              kc8BitInputLutProp::positive8BitLut + 256);
+    expected.lut =
+        std::vector<unsigned char>(kc8BitInputLutProp::positive8BitLut, kc8BitInputLutProp::positive8BitLut + 256);
     EXPECT_EQ(stateOf(*fifo), expected);
 }
 
@@ -107,10 +107,9 @@ TEST(ApplySettingsToFifo, WritesTheSettingsBetweenDisablingAndEnablingTriggering
     // The FIFO's own values are written again, not skipped.
     kfApplySettingsToFifo(fifo, kcColorCameraSettings(0.02, 0.4, 0.1));
     const std::vector<kcSimFifoWrite>& log = fifo->writeLog();
-    ASSERT_EQ(kindsOf(log), (std::vector<kcSimFifoWrite::Kind>{kcSimFifoWrite::eTriggerEnable,
-                                                                kcSimFifoWrite::eExposure, kcSimFifoWrite::eContrast,
-                                                                kcSimFifoWrite::eBrightness,
-                                                                kcSimFifoWrite::eTriggerEnable}));
+    ASSERT_EQ(kindsOf(log), (std::vector<kcSimFifoWrite::Kind>{
+                                kcSimFifoWrite::eTriggerEnable, kcSimFifoWrite::eExposure, kcSimFifoWrite::eContrast,
+                                kcSimFifoWrite::eBrightness, kcSimFifoWrite::eTriggerEnable}));
     EXPECT_EQ(log[0].value, 0.0);
     EXPECT_EQ(log[1].value, 0.02);
     EXPECT_EQ(log[2].value, 0.4);
@@ -182,9 +181,9 @@ TEST(ResultSetFifoProperties, WritesTheSettingsToAllTapsAndThePositiveLutOnlyWhe
     kcPtrHandle<kcSimFifo> fifo = makeFifo("chart", 2);
     FifoState expected = stateOf(*fifo);
     result.setFifoProperties(fifo);
-    EXPECT_EQ(kindsOf(fifo->writeLog()), (std::vector<kcSimFifoWrite::Kind>{kcSimFifoWrite::eExposure,
-                                                                             kcSimFifoWrite::eContrast,
-                                                                             kcSimFifoWrite::eBrightness}));
+    EXPECT_EQ(kindsOf(fifo->writeLog()),
+              (std::vector<kcSimFifoWrite::Kind>{kcSimFifoWrite::eExposure, kcSimFifoWrite::eContrast,
+                                                 kcSimFifoWrite::eBrightness}));
     expected.exposure = 0.003;
     expected.contrast = {0.25, 0.25};
     expected.brightness = {0.75, 0.75};
@@ -195,8 +194,8 @@ TEST(ResultSetFifoProperties, WritesTheSettingsToAllTapsAndThePositiveLutOnlyWhe
     result.setFifoProperties(fifo);
     ASSERT_EQ(fifo->writeLog().size(), 4u);
     EXPECT_EQ(fifo->writeLog()[3].kind, kcSimFifoWrite::eInputLut);
-    expected.lut = std::vector<unsigned char>(kc8BitInputLutProp::positive8BitLut,
-                                              kc8BitInputLutProp::positive8BitLut + 256);
+    expected.lut =
+        std::vector<unsigned char>(kc8BitInputLutProp::positive8BitLut, kc8BitInputLutProp::positive8BitLut + 256);
     EXPECT_EQ(stateOf(*fifo), expected);
 
     EXPECT_THROW(result.setFifoProperties(kcPtrHandle<kcAcqFifo>()), kcBadPointer);

@@ -92,10 +92,10 @@ inline std::vector<kcSimFifoWrite::Kind> kindsOf(const std::vector<kcSimFifoWrit
 
 // The restore's writes, in order.
 inline const std::vector<kcSimFifoWrite::Kind>& restoreKinds() {
-    static const std::vector<kcSimFifoWrite::Kind> kinds{
-        kcSimFifoWrite::eTriggerEnable, kcSimFifoWrite::eInputLut,  kcSimFifoWrite::eTriggerModel,
-        kcSimFifoWrite::eContrast,      kcSimFifoWrite::eBrightness, kcSimFifoWrite::eExposure,
-        kcSimFifoWrite::eTriggerEnable};
+    static const std::vector<kcSimFifoWrite::Kind> kinds{kcSimFifoWrite::eTriggerEnable, kcSimFifoWrite::eInputLut,
+                                                         kcSimFifoWrite::eTriggerModel,  kcSimFifoWrite::eContrast,
+                                                         kcSimFifoWrite::eBrightness,    kcSimFifoWrite::eExposure,
+                                                         kcSimFifoWrite::eTriggerEnable};
     return kinds;
 }
 
