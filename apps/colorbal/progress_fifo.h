@@ -1,0 +1,51 @@
+// apps/colorbal/progress_fifo.h
+// kcProgressFifo: a kcAcqFifo that forwards every call to another FIFO and
+// reports each completed acquisition to a callback, so a program can show
+// progress without the balancing code knowing.
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include "toolkit/acq/acq_fifo.h"
+#include "toolkit/camera/color_camera_settings.h"
+
+// What is known after one completed acquisition. The search's phase and
+// its best settings so far are the tool's own and not visible here.
+struct kcAcqProgress {
+    // Acquisitions completed through the wrapper so far.
+    unsigned long acquisitions = 0;
+    // The FIFO's exposure, channel-0 contrast and channel-0 brightness when
+    // the acquisition completed (absent when the FIFO lacks one of them).
+    std::optional<kcColorCameraSettings> settings;
+    // The acquisition reported a failure code or gave no bound image.
+    bool failed = false;
+};
+
+class kcProgressFifo : public kcAcqFifo {
+public:
+    using Callback = std::function<void(const kcAcqProgress&)>;
+
+    // Forwards to `inner` (kcBadPointer when empty); `callback` may be empty.
+    kcProgressFifo(kcPtrHandle<kcAcqFifo> inner, Callback callback);
+
+    bool start(unsigned long flags) override;
+    // Completes on the inner FIFO, then reports. An exception from the inner
+    // FIFO passes unchanged and is not counted. A caller that passes no
+    // acquisition report still has failures seen: the wrapper asks for one.
+    kcPtrHandle<kcAcqImage> completeAcq(const CompleteArgs& args) override;
+    bool triggerEnable() const override;
+    void triggerEnable(bool enable) override;
+    const kcTriggerModel& triggerModel() const override;
+    void triggerModel(const kcTriggerModel& model) override;
+    // The inner FIFO's own table: property writes go straight to it.
+    kcAcqProps& properties() override;
+
+    unsigned long acquisitions() const { return progress_.acquisitions; }
+    const kcAcqProgress& lastProgress() const { return progress_; }
+
+private:
+    kcPtrHandle<kcAcqFifo> inner_;
+    Callback callback_;
+    kcAcqProgress progress_;
+};

@@ -1,0 +1,156 @@
+// apps/colorbal/report_output.cpp
+#include "apps/colorbal/report_output.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "apps/colorbal/text_utf8.h"
+
+namespace {
+
+// A number for the text output: exact, and readable when not finite.
+std::string num(double value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    return kfExactNumber(value);
+}
+
+const char* yesNo(bool value) { return value ? "yes" : "no"; }
+const char* jsonBool(bool value) { return value ? "true" : "false"; }
+
+std::string percent(double fraction) {
+    std::array<char, 32> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%.1f %%", fraction * 100.0);
+    return buffer.data();
+}
+
+std::string seconds(double value) {
+    std::array<char, 32> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%.2f s", value);
+    return buffer.data();
+}
+
+std::string settingsText(const kcColorCameraSettings& s) {
+    return "exposure " + num(s.exposure()) + ", contrast " + num(s.contrast()) + ", brightness " +
+           num(s.brightness());
+}
+
+std::string vary(const kcColorBalanceParams& p) {
+    std::string axes;
+    if (p.isExposureEnabled()) axes += "exposure";
+    if (p.isContrastEnabled()) axes += std::string(axes.empty() ? "" : ",") + "contrast";
+    if (p.isBrightnessEnabled()) axes += std::string(axes.empty() ? "" : ",") + "brightness";
+    return axes.empty() ? "none" : axes;
+}
+
+void paramsJsonFields(std::ostream& out, const kcColorBalanceParams& p, const char* indent) {
+    out << indent << "\"isExposureEnabled\": " << jsonBool(p.isExposureEnabled()) << ",\n"
+        << indent << "\"isContrastEnabled\": " << jsonBool(p.isContrastEnabled()) << ",\n"
+        << indent << "\"isBrightnessEnabled\": " << jsonBool(p.isBrightnessEnabled()) << ",\n"
+        << indent << "\"minExposureStepSize\": " << kfExactNumber(p.minExposureStepSize()) << ",\n"
+        << indent << "\"minContrastStepSize\": " << kfExactNumber(p.minContrastStepSize()) << ",\n"
+        << indent << "\"minBrightnessStepSize\": " << kfExactNumber(p.minBrightnessStepSize()) << ",\n"
+        << indent << "\"exposureRange\": ["
+        << (p.exposureRange().isEmpty() ? std::string("]")
+                                         : kfExactNumber(p.exposureRange().start()) + ", " +
+                                               kfExactNumber(p.exposureRange().end()) + "]")
+        << ",\n"
+        << indent << "\"usePositive8BitLut\": " << jsonBool(p.usePositive8BitLut()) << "\n";
+}
+
+void resultJsonFields(std::ostream& out, const kcColorBalanceResult& r, const char* indent, bool last) {
+    const kcAcquireInfo info = r.acqInfo();
+    out << indent << "\"exposure\": " << kfExactNumber(r.exposure()) << ",\n"
+        << indent << "\"contrast\": " << kfExactNumber(r.contrast()) << ",\n"
+        << indent << "\"brightness\": " << kfExactNumber(r.brightness()) << ",\n"
+        << indent << "\"positive8BitLut\": " << jsonBool(r.positive8BitLut()) << ",\n"
+        << indent << "\"lastAcquisition\": {\"number\": " << info.acquisitionNumber()
+        << ", \"timeStamp\": " << kfExactNumber(info.timeStamp()) << ", \"failureCode\": " << info.failure().code()
+        << "}" << (last ? "\n" : ",\n");
+}
+
+void lastAcquisitionText(std::ostream& out, const kcColorBalanceResult& r) {
+    const kcAcquireInfo info = r.acqInfo();
+    out << "last acquisition:  number " << info.acquisitionNumber() << ", at " << num(info.timeStamp())
+        << " s, ";
+    if (info.failure().isFailure())
+        out << "FAILED with code " << info.failure().code() << "\n";
+    else
+        out << "no failure\n";
+}
+
+}  // namespace
+
+void kfPrintBalanceText(std::ostream& out, const kcBalanceReport& r) {
+    out << "scene:             " << r.scene << " (" << r.width << " x " << r.height << ", seed " << r.seed << ")\n"
+        << "exposure:          " << num(r.result.exposure()) << "\n"
+        << "contrast:          " << num(r.result.contrast()) << "\n"
+        << "brightness:        " << num(r.result.brightness()) << "\n"
+        << "LUT is identity:   " << yesNo(r.result.positive8BitLut()) << "\n"
+        << "images taken:      " << r.images << "\n"
+        << "good pels:         " << percent(r.goodFractionStart) << " at the start (" << settingsText(r.start)
+        << "), " << percent(r.goodFractionResult) << " at the result\n"
+        << "time:              " << seconds(r.seconds) << "\n";
+    if (r.result.acqInfo().failure().isFailure()) lastAcquisitionText(out, r.result);
+    if (!r.diagnosticsDir.empty())
+        out << "diagnostics:       " << r.diagnosticsRecords << " records in " << r.diagnosticsDir
+            << " (index.html)\n";
+}
+
+void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& r) {
+    out << "{\n";
+    resultJsonFields(out, r.result, "  ", false);
+    out << "  \"images\": " << r.images << ",\n"
+        << "  \"goodPelFractionStart\": " << kfExactNumber(r.goodFractionStart) << ",\n"
+        << "  \"goodPelFractionResult\": " << kfExactNumber(r.goodFractionResult) << ",\n"
+        << "  \"start\": {\"exposure\": " << kfExactNumber(r.start.exposure())
+        << ", \"contrast\": " << kfExactNumber(r.start.contrast())
+        << ", \"brightness\": " << kfExactNumber(r.start.brightness()) << "},\n"
+        << "  \"seconds\": " << kfExactNumber(r.seconds) << ",\n"
+        << "  \"scene\": \"" << kfEscapeJson(r.scene) << "\",\n"
+        << "  \"width\": " << r.width << ",\n"
+        << "  \"height\": " << r.height << ",\n"
+        << "  \"seed\": " << r.seed << ",\n";
+    if (!r.diagnosticsDir.empty())
+        out << "  \"diagnostics\": {\"directory\": \"" << kfEscapeJson(r.diagnosticsDir)
+            << "\", \"records\": " << r.diagnosticsRecords << "},\n";
+    out << "  \"params\": {\n";
+    paramsJsonFields(out, r.params, "    ");
+    out << "  }\n}\n";
+}
+
+void kfPrintParams(std::ostream& out, const kcColorBalanceParams& p, bool json) {
+    if (json) {
+        out << "{\n  \"kind\": \"params\",\n";
+        paramsJsonFields(out, p, "  ");
+        out << "}\n";
+        return;
+    }
+    const kcRange range = p.exposureRange();
+    out << "colorbal parameters\n"
+        << "vary:              " << vary(p) << "\n"
+        << "exposure range:    "
+        << (range.isEmpty() ? std::string("empty")
+                            : num(range.start()) + " .. " + num(range.end()))
+        << "\n"
+        << "exposure step:     " << num(p.minExposureStepSize()) << "\n"
+        << "contrast step:     " << num(p.minContrastStepSize()) << "\n"
+        << "brightness step:   " << num(p.minBrightnessStepSize()) << "\n"
+        << "positive LUT:      " << (p.usePositive8BitLut() ? "on" : "off") << "\n";
+}
+
+void kfPrintResult(std::ostream& out, const kcColorBalanceResult& r, bool json) {
+    if (json) {
+        out << "{\n  \"kind\": \"result\",\n";
+        resultJsonFields(out, r, "  ", true);
+        out << "}\n";
+        return;
+    }
+    out << "colorbal result\n"
+        << "exposure:          " << num(r.exposure()) << "\n"
+        << "contrast:          " << num(r.contrast()) << "\n"
+        << "brightness:        " << num(r.brightness()) << "\n"
+        << "LUT is identity:   " << yesNo(r.positive8BitLut()) << "\n";
+    lastAcquisitionText(out, r);
+}
