@@ -43,8 +43,7 @@ kcArchiveFileContents kfReadArchiveFile(const std::string& path) {
     } catch (const kcException& e) {
         throw kcUsageError("cannot read '" + path + "': " + e.what());
     }
-    const std::string neither =
-        "'" + path + "' is neither a colorbal parameter archive nor a colorbal result archive";
+    const std::string neither = "'" + path + "' is neither a colorbal parameter archive nor a colorbal result archive";
     // The tag says what the file is; a file whose first bytes are no tag
     // of ours is not one of our archives at all.
     std::string tag;

@@ -124,9 +124,8 @@ int kfRunBalance(const kcBalanceOptions& options, std::ostream& out, std::ostrea
     report.seconds = seconds;
     try {
         report.goodFractionStart = goodPelFraction(scene, options.seed, report.start);
-        report.goodFractionResult =
-            goodPelFraction(scene, options.seed, kcColorCameraSettings(result.exposure(), result.contrast(),
-                                                                       result.brightness()));
+        report.goodFractionResult = goodPelFraction(
+            scene, options.seed, kcColorCameraSettings(result.exposure(), result.contrast(), result.brightness()));
     } catch (const kcException& e) {
         throw kcRunError(std::string("cannot render the scene at the start or result settings: ") + e.what());
     }

@@ -77,22 +77,21 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
     addText(*balance, "--size", text.size,
             "image size, 64x48 to 2448x2048 [640x480; a file's own size for a file scene]", "WxH");
     addText(*balance, "--seed", text.seed, "seed of the camera noise [1]", "N");
-    addText(*balance, "--exposure-range", text.exposureRange,
-            "exposures searched, 0 < START <= END [1e-06,0.3]", "START,END");
+    addText(*balance, "--exposure-range", text.exposureRange, "exposures searched, 0 < START <= END [1e-06,0.3]",
+            "START,END");
     addText(*balance, "--vary", text.vary,
             "settings the search may change: exposure, contrast, brightness (comma-separated) or none "
             "[exposure,contrast,brightness]",
             "AXES");
     addText(*balance, "--exposure-step", text.exposureStep, "round exposures to multiples of this; 0: no rounding [0]",
             "X");
-    addText(*balance, "--contrast-step", text.contrastStep, "round contrasts to multiples of this, 0..0.5 [0.0009765625]",
-            "X");
+    addText(*balance, "--contrast-step", text.contrastStep,
+            "round contrasts to multiples of this, 0..0.5 [0.0009765625]", "X");
     addText(*balance, "--brightness-step", text.brightnessStep,
             "round brightnesses to multiples of this, 0..0.5 [0.0009765625]", "X");
     addText(*balance, "--positive-lut", text.positiveLut,
             "install the positive (identity) input LUT while balancing: on or off [on]", "on|off");
-    addText(*balance, "--params", text.paramsFile, "start from the parameters stored in FILE (--save-params)",
-            "FILE");
+    addText(*balance, "--params", text.paramsFile, "start from the parameters stored in FILE (--save-params)", "FILE");
     addText(*balance, "--save-result", text.saveResult, "store the result in FILE (see `colorbal show`)", "FILE");
     addText(*balance, "--save-params", text.saveParams, "store the parameters used in FILE", "FILE");
     addText(*balance, "--diagnostics", text.diagnostics,

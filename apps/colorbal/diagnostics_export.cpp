@@ -75,8 +75,8 @@ std::string recordSvg(const kcDiagRecord& record, const std::vector<unsigned cha
     const long height = std::lround(std::min(bottom, kMaxCanvasSide));
     std::ostringstream svg;
     svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"" << width << "\" height=\"" << height
-        << "\" viewBox=\"0 0 " << width << " " << height << "\">\n";
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"" << width
+        << "\" height=\"" << height << "\" viewBox=\"0 0 " << width << " " << height << "\">\n";
     for (const std::wstring& annotation : record.annotations())
         svg << "  <title>" << kfEscapeXml(kfToUtf8(annotation)) << "</title>\n";
     if (hasImage)
@@ -109,15 +109,14 @@ std::string indexHtml(const kcDiagObject& diag, const std::vector<std::vector<st
         const std::string stem = recordStem(i);
         html << "<tr><td>" << i + 1 << "</td><td>";
         for (const std::wstring& a : record.annotations()) html << kfEscapeXml(kfToUtf8(a)) << "<br>";
-        html << "</td><td><a href=\"" << stem << ".svg\"><img src=\"" << stem << ".svg\" width=\""
-             << kIndexPictureWidth << "\" alt=\"record " << i + 1 << "\"></a></td><td>";
+        html << "</td><td><a href=\"" << stem << ".svg\"><img src=\"" << stem << ".svg\" width=\"" << kIndexPictureWidth
+             << "\" alt=\"record " << i + 1 << "\"></a></td><td>";
         for (const std::string& f : recordFiles[static_cast<std::size_t>(i)])
             html << "<a href=\"" << kfEscapeXml(f) << "\">" << kfEscapeXml(f) << "</a><br>";
         html << "</td><td>";
         for (const kcDiagSketch& sketch : record.sketches()) {
             html << "<b>" << kfEscapeXml(kfToUtf8(sketch.name)) << "</b><pre>";
-            for (const kcUISketchText& item : sketch.sketch.texts())
-                html << kfEscapeXml(kfToUtf8(item.text)) << "\n";
+            for (const kcUISketchText& item : sketch.sketch.texts()) html << kfEscapeXml(kfToUtf8(item.text)) << "\n";
             html << "</pre>";
         }
         html << "</td></tr>\n";

@@ -122,8 +122,7 @@ kcSceneSize kfParseSize(const std::string& option, const std::string& text) {
     const std::string::size_type x = text.find_first_of("xX");
     if (x == std::string::npos) refuse(option, text, accepted);
     const std::optional<long> width = parseLong(text.substr(0, x), kcSimScene::kMinWidth, kcSimScene::kMaxWidth);
-    const std::optional<long> height =
-        parseLong(text.substr(x + 1), kcSimScene::kMinHeight, kcSimScene::kMaxHeight);
+    const std::optional<long> height = parseLong(text.substr(x + 1), kcSimScene::kMinHeight, kcSimScene::kMaxHeight);
     if (!width || !height) refuse(option, text, accepted);
     return {*width, *height};
 }

@@ -14,9 +14,7 @@ namespace {
 // Frees libpng's state of a simplified read or write on every way out.
 struct PngImageGuard {
     png_image image{};
-    PngImageGuard() {
-        image.version = PNG_IMAGE_VERSION;
-    }
+    PngImageGuard() { image.version = PNG_IMAGE_VERSION; }
     ~PngImageGuard() { png_image_free(&image); }
     PngImageGuard(const PngImageGuard&) = delete;
     PngImageGuard& operator=(const PngImageGuard&) = delete;

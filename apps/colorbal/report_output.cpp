@@ -32,8 +32,7 @@ std::string seconds(double value) {
 }
 
 std::string settingsText(const kcColorCameraSettings& s) {
-    return "exposure " + num(s.exposure()) + ", contrast " + num(s.contrast()) + ", brightness " +
-           num(s.brightness());
+    return "exposure " + num(s.exposure()) + ", contrast " + num(s.contrast()) + ", brightness " + num(s.brightness());
 }
 
 std::string vary(const kcColorBalanceParams& p) {
@@ -52,9 +51,9 @@ void paramsJsonFields(std::ostream& out, const kcColorBalanceParams& p, const ch
         << indent << "\"minContrastStepSize\": " << kfExactNumber(p.minContrastStepSize()) << ",\n"
         << indent << "\"minBrightnessStepSize\": " << kfExactNumber(p.minBrightnessStepSize()) << ",\n"
         << indent << "\"exposureRange\": ["
-        << (p.exposureRange().isEmpty() ? std::string("]")
-                                         : kfExactNumber(p.exposureRange().start()) + ", " +
-                                               kfExactNumber(p.exposureRange().end()) + "]")
+        << (p.exposureRange().isEmpty()
+                ? std::string("]")
+                : kfExactNumber(p.exposureRange().start()) + ", " + kfExactNumber(p.exposureRange().end()) + "]")
         << ",\n"
         << indent << "\"usePositive8BitLut\": " << jsonBool(p.usePositive8BitLut()) << "\n";
 }
@@ -72,8 +71,7 @@ void resultJsonFields(std::ostream& out, const kcColorBalanceResult& r, const ch
 
 void lastAcquisitionText(std::ostream& out, const kcColorBalanceResult& r) {
     const kcAcquireInfo info = r.acqInfo();
-    out << "last acquisition:  number " << info.acquisitionNumber() << ", at " << num(info.timeStamp())
-        << " s, ";
+    out << "last acquisition:  number " << info.acquisitionNumber() << ", at " << num(info.timeStamp()) << " s, ";
     if (info.failure().isFailure())
         out << "FAILED with code " << info.failure().code() << "\n";
     else
@@ -89,13 +87,12 @@ void kfPrintBalanceText(std::ostream& out, const kcBalanceReport& r) {
         << "brightness:        " << num(r.result.brightness()) << "\n"
         << "LUT is identity:   " << yesNo(r.result.positive8BitLut()) << "\n"
         << "images taken:      " << r.images << "\n"
-        << "good pels:         " << percent(r.goodFractionStart) << " at the start (" << settingsText(r.start)
-        << "), " << percent(r.goodFractionResult) << " at the result\n"
+        << "good pels:         " << percent(r.goodFractionStart) << " at the start (" << settingsText(r.start) << "), "
+        << percent(r.goodFractionResult) << " at the result\n"
         << "time:              " << seconds(r.seconds) << "\n";
     if (r.result.acqInfo().failure().isFailure()) lastAcquisitionText(out, r.result);
     if (!r.diagnosticsDir.empty())
-        out << "diagnostics:       " << r.diagnosticsRecords << " records in " << r.diagnosticsDir
-            << " (index.html)\n";
+        out << "diagnostics:       " << r.diagnosticsRecords << " records in " << r.diagnosticsDir << " (index.html)\n";
 }
 
 void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& r) {
@@ -131,9 +128,7 @@ void kfPrintParams(std::ostream& out, const kcColorBalanceParams& p, bool json) 
     out << "colorbal parameters\n"
         << "vary:              " << vary(p) << "\n"
         << "exposure range:    "
-        << (range.isEmpty() ? std::string("empty")
-                            : num(range.start()) + " .. " + num(range.end()))
-        << "\n"
+        << (range.isEmpty() ? std::string("empty") : num(range.start()) + " .. " + num(range.end())) << "\n"
         << "exposure step:     " << num(p.minExposureStepSize()) << "\n"
         << "contrast step:     " << num(p.minContrastStepSize()) << "\n"
         << "brightness step:   " << num(p.minBrightnessStepSize()) << "\n"

@@ -18,8 +18,8 @@ TEST(ColorbalProgram, DefaultBalanceSucceedsAndItsJsonHoldsTheResult) {
     EXPECT_EQ(run.err, "");
     std::map<std::string, std::string> members;
     ASSERT_NO_THROW(members = JsonReader(run.out).topLevelObject()) << run.out;
-    for (const char* key : {"exposure", "contrast", "brightness", "positive8BitLut", "images",
-                            "goodPelFractionStart", "goodPelFractionResult", "seconds"})
+    for (const char* key : {"exposure", "contrast", "brightness", "positive8BitLut", "images", "goodPelFractionStart",
+                            "goodPelFractionResult", "seconds"})
         EXPECT_EQ(members.count(key), 1U) << key;
     EXPECT_EQ(members["positive8BitLut"], "true");
     EXPECT_EQ(members["width"], "640");
@@ -36,8 +36,8 @@ TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
     const colorbal_test::Run run = runProgram(dir, {"balance", "--size", "64x48", "--seed", "5", "--exposure-range",
                                                     "1e-5,0.2", "--save-result", result, "--save-params", params});
     ASSERT_EQ(run.status, 0) << run.err;
-    for (const char* line : {"exposure:", "contrast:", "brightness:", "LUT is identity:   yes", "images taken:",
-                             "good pels:", "time:"})
+    for (const char* line :
+         {"exposure:", "contrast:", "brightness:", "LUT is identity:   yes", "images taken:", "good pels:", "time:"})
         EXPECT_NE(run.out.find(line), std::string::npos) << line << " missing from\n" << run.out;
 
     const colorbal_test::Run shownResult = runProgram(dir, {"show", result});
@@ -56,8 +56,8 @@ TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
     EXPECT_NE(shownParams.out.find("exposure range:    1e-05 .. 0.2"), std::string::npos) << shownParams.out;
 
     // The saved parameters run again give the same result.
-    const colorbal_test::Run again = runProgram(dir, {"balance", "--size", "64x48", "--seed", "5", "--params", params,
-                                                      "--save-result", dir.file("again.cbr")});
+    const colorbal_test::Run again = runProgram(
+        dir, {"balance", "--size", "64x48", "--seed", "5", "--params", params, "--save-result", dir.file("again.cbr")});
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(colorbal_test::readFile(dir.file("again.cbr")), colorbal_test::readFile(result));
 }
@@ -71,12 +71,9 @@ TEST(ColorbalProgram, BadInputGivesStatus2AndOneLineAndWritesNothing) {
         std::ofstream(truncatedPng, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
     }
     const std::vector<std::vector<std::string>> cases = {
-        {"balance", "--scene", truncatedPng},
-        {"balance", "--scene", dir.file("missing.ppm")},
-        {"balance", "--size", "63x48"},
-        {"balance", "--exposure-range", "-1,0.3"},
-        {"balance", "--contrast-step", "0.75"},
-        {"show", dir.file("sub")},
+        {"balance", "--scene", truncatedPng},   {"balance", "--scene", dir.file("missing.ppm")},
+        {"balance", "--size", "63x48"},         {"balance", "--exposure-range", "-1,0.3"},
+        {"balance", "--contrast-step", "0.75"}, {"show", dir.file("sub")},
     };
     for (const auto& args : cases) {
         std::vector<std::string> withOutputs = args;

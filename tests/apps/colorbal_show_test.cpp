@@ -15,9 +15,7 @@ using colorbal_test::runInProcess;
 using colorbal_test::TempDir;
 
 namespace {
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void writeBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 }  // namespace
 
 TEST(ColorbalShow, PrintsAStoredResultAndStoredParameters) {

@@ -1,11 +1,12 @@
 // tests/apps/diagnostics_export_test.cpp
 // The diagnostics export of `colorbal balance --diagnostics`.
+#include "apps/colorbal/diagnostics_export.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "apps/colorbal/app_errors.h"
-#include "apps/colorbal/diagnostics_export.h"
 #include "apps/colorbal/png_io.h"
 #include "colorbal_test_support.h"
 
@@ -68,8 +69,8 @@ TEST(DiagnosticsExport, EscapesTextAndEncodesImagesExactly) {
     TempDir dir;
     const kcDiagExport exported = kfExportDiagnostics(diag, dir.path().string());
     EXPECT_EQ(exported.records, 2);
-    EXPECT_EQ(exported.files, (std::vector<std::string>{"record-001.png", "record-001.svg", "record-002.svg",
-                                                         "index.html"}));
+    EXPECT_EQ(exported.files,
+              (std::vector<std::string>{"record-001.png", "record-001.svg", "record-002.svg", "index.html"}));
     const kcRgb8Image png = kfReadPngRgb8(dir.file("record-001.png"));
     ASSERT_EQ(png.width, 70);
     ASSERT_EQ(png.height, 50);

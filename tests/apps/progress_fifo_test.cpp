@@ -1,11 +1,12 @@
 // tests/apps/progress_fifo_test.cpp
 // kcProgressFifo forwards every call to the FIFO it wraps and reports each
 // completed acquisition.
+#include "apps/colorbal/progress_fifo.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "apps/colorbal/progress_fifo.h"
 #include "clbl/driver.h"
 #include "toolkit/acq/trigger_model.h"
 #include "toolkit/sim/sim_fifo.h"
