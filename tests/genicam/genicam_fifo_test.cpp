@@ -1,0 +1,251 @@
+// tests/genicam/genicam_fifo_test.cpp
+// kcGenICamFifo against the GigE Vision fake camera of aravis-tools on
+// loopback: acquisition with set exposure and gain, pixel formats, the
+// host LUT, the properties saver, a whole balancing run and a camera that
+// stops in the middle of one.
+#include "toolkit/acq/genicam/genicam_fifo.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "clbl/driver.h"
+#include "clbl/fifo_handling.h"
+#include "fake_gv_camera.h"
+#include "toolkit/acq/acq_props.h"
+#include "toolkit/acq/trigger_model.h"
+
+using genicam_test::FakeGvCamera;
+using genicam_test::ForwardingFifo;
+
+namespace {
+// What the fake camera offers: no black level, whole microseconds of
+// exposure from 10 us, an integer gain.
+constexpr double kMinExposure = 10e-6;
+// Small images: the camera sends each one in a burst over loopback, and a
+// large one overflows the receiving socket before it is enlarged.
+constexpr long kWidth = 128;
+constexpr long kHeight = 96;
+
+kcColorCameraSettings settings(double exposure, double contrast) {
+    kcColorCameraSettings s;
+    s.exposure(exposure);
+    s.contrast(contrast);
+    s.brightness(0.0);
+    return s;
+}
+
+double planeMean(const kcPelBuffer<unsigned char>& plane) {
+    double sum = 0.0;
+    for (long y = plane.window().top(); y < plane.window().bottom(); ++y) {
+        const unsigned char* row = plane.pointToRow(y);
+        for (long x = 0; x < plane.width(); ++x) sum += row[x];
+    }
+    return sum / static_cast<double>(plane.width() * plane.height());
+}
+
+// Trigger, exposure and contrast as a FIFO reports them.
+struct CameraState {
+    bool triggerEnable = false;
+    const kcTriggerModel* triggerModel = nullptr;
+    double exposure = 0.0;
+    double contrast = 0.0;
+    bool operator==(const CameraState&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const CameraState& s) {
+    return out << "{enable " << s.triggerEnable << ", " << (s.triggerModel ? s.triggerModel->name() : "null")
+               << ", exposure " << s.exposure << ", contrast " << s.contrast << "}";
+}
+
+CameraState stateOf(kcGenICamFifo& fifo) {
+    return CameraState{fifo.triggerEnable(), &fifo.triggerModel(), fifo.exposure(),
+                       fifo.contrast(kcContrastBrightnessProp::eChannel0)};
+}
+
+class GenICamFifoOnFakeCamera : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
+        camera_.emplace();
+    }
+
+    // A FIFO on this test's camera, delivering small RGB8 images unless told
+    // otherwise.
+    std::unique_ptr<kcGenICamFifo> open(const std::string& pixelFormat = "RGB8") {
+        kcGenICamFifoOptions options;
+        options.pixelFormat = pixelFormat;
+        options.width = kWidth;
+        options.height = kHeight;
+        return std::make_unique<kcGenICamFifo>(camera_->serial(), options);
+    }
+    kcPtrHandle<kcGenICamFifo> openHandle(const std::string& pixelFormat = "RGB8") {
+        return kcPtrHandle<kcGenICamFifo>(open(pixelFormat).release());
+    }
+
+    std::optional<FakeGvCamera> camera_;
+};
+}  // namespace
+
+TEST_F(GenICamFifoOnFakeCamera, AcquiresOneImageAtTheSetExposureAndGain) {
+    // The fake camera's grey images grow brighter with gain (its colour
+    // images change hue instead).
+    kcPtrHandle<kcGenICamFifo> fifo = openHandle("Mono8");
+    EXPECT_EQ(fifo->camera().serial, camera_->serial());
+    EXPECT_EQ(fifo->pixelFormat(), "Mono8");
+    EXPECT_TRUE(fifo->supportsExposure());
+    EXPECT_TRUE(fifo->supportsContrast());
+    EXPECT_FALSE(fifo->supportsBrightness());
+    EXPECT_FALSE(fifo->hasCameraLut());
+
+    kcAcquireInfo info;
+    bool failed = true;
+    kcPtrHandle<kcAcqImage> bright = kfAcquireWithSettings(fifo, settings(0.005, 0.2), info, failed);
+    ASSERT_FALSE(failed) << "failure code " << info.failure().code();
+    ASSERT_TRUE(bright->isBound());
+    EXPECT_EQ(bright->format(), eImageFormatGrey8);
+    EXPECT_EQ(bright->get3PlanePelBuffer().width(), kWidth);
+    EXPECT_EQ(bright->get3PlanePelBuffer().height(), kHeight);
+    EXPECT_EQ(info.acquisitionNumber(), 1u);
+    EXPECT_DOUBLE_EQ(fifo->exposure(), 0.005);
+    EXPECT_DOUBLE_EQ(fifo->contrast(kcContrastBrightnessProp::eChannel0), 0.2);
+    EXPECT_EQ(&fifo->triggerModel(), &kfFreeRunTrigger());
+
+    // Less gain gives a darker image.
+    kcPtrHandle<kcAcqImage> dark = kfAcquireWithSettings(fifo, settings(0.005, 0.0), info, failed);
+    ASSERT_FALSE(failed);
+    EXPECT_LT(planeMean(dark->getGrey8PelBuffer()), planeMean(bright->getGrey8PelBuffer()));
+
+    // Out-of-range values are clamped to the camera's bounds; the camera has
+    // no black level, so only a brightness of 0 can be written.
+    fifo->exposure(1e-9);
+    EXPECT_DOUBLE_EQ(fifo->exposure(), kMinExposure);
+    fifo->setContrastEx(7.0, kcContrastBrightnessProp::kAllTaps);
+    EXPECT_DOUBLE_EQ(fifo->contrast(kcContrastBrightnessProp::eChannel0), 1.0);
+    fifo->setBrightnessEx(0.0, kcContrastBrightnessProp::kAllTaps);
+    EXPECT_EQ(fifo->brightness(kcContrastBrightnessProp::eChannel0), 0.0);
+    EXPECT_THROW(fifo->setBrightnessEx(0.5, kcContrastBrightnessProp::kAllTaps), kcPropertyNotSupported);
+
+    // Without a LUT on the camera the FIFO applies it to each image.
+    std::array<unsigned char, kc8BitInputLutProp::kLutSize> constant{};
+    constant.fill(7);
+    fifo->inputLut(constant.data());
+    kcPtrHandle<kcAcqImage> mapped = kfAcquireWithSettings(fifo, settings(0.005, 0.2), info, failed);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(planeMean(mapped->getGrey8PelBuffer()), 7.0);
+}
+
+TEST_F(GenICamFifoOnFakeCamera, DeliversBayerAsColourAndPutsTheFormatBack) {
+    std::string found;
+    {
+        const kcGenICamFifo untouched(camera_->serial());
+        found = untouched.pixelFormat();
+        ASSERT_NE(found, "BayerRG8");
+    }
+    {
+        const std::unique_ptr<kcGenICamFifo> bayer = open("BayerRG8");
+        bayer->triggerModel(kfManualTrigger());
+        ASSERT_TRUE(bayer->start(0));
+        const kcPtrHandle<kcAcqImage> image = bayer->completeAcq(kcAcqFifo::CompleteArgs());
+        ASSERT_TRUE(image->isBound());
+        EXPECT_EQ(image->format(), eImageFormatPlanarRGB8);
+        EXPECT_EQ(image->get3PlanePelBuffer().width(), kWidth);
+    }
+    // The camera was handed back with the format it had.
+    const kcGenICamFifo again(camera_->serial());
+    EXPECT_EQ(again.pixelFormat(), found);
+}
+
+TEST_F(GenICamFifoOnFakeCamera, SaverPutsBackExposureGainAndTriggerMode) {
+    const CameraState before{true, &kfFreeRunTrigger(), 0.02, 0.3};
+    {
+        kcPtrHandle<kcGenICamFifo> fifo = openHandle();
+        fifo->exposure(before.exposure);
+        fifo->setContrastEx(before.contrast, kcContrastBrightnessProp::kAllTaps);
+        fifo->triggerModel(*before.triggerModel);
+        ASSERT_EQ(stateOf(*fifo), before);
+
+        kcFifoPropertiesSaver saver(fifo);
+        fifo->triggerModel(kfManualTrigger());
+        kfApplySettingsToFifo(fifo, settings(0.001, 0.9));
+        ASSERT_TRUE(fifo->start(0));
+        fifo->completeAcq(kcAcqFifo::CompleteArgs());
+        ASSERT_NE(stateOf(*fifo), before);
+        saver.restore();
+        EXPECT_EQ(stateOf(*fifo), before);
+    }
+    // The camera itself holds them: a new FIFO on it finds them.
+    const std::unique_ptr<kcGenICamFifo> reopened = open();
+    EXPECT_EQ(stateOf(*reopened), before);
+}
+
+TEST_F(GenICamFifoOnFakeCamera, ColorBalanceEndsAndHandsTheCameraBackAsFound) {
+    // The default search without brightness, which the camera lacks: about
+    // a hundred images, 40 ms each.
+    kcColorBalanceParams params;
+    params.isBrightnessEnabled(false);
+    ASSERT_TRUE(params.isExposureEnabled());
+    ASSERT_TRUE(params.isContrastEnabled());
+
+    CameraState before;
+    kcColorBalanceResult result;
+    {
+        kcPtrHandle<kcGenICamFifo> fifo = openHandle();
+        fifo->exposure(0.004);
+        fifo->setContrastEx(0.5, kcContrastBrightnessProp::kAllTaps);
+        before = stateOf(*fifo);
+
+        kfColorBalance(fifo, params, result, nullptr, 0);
+        EXPECT_FALSE(result.acqInfo().failure().isFailure()) << result.acqInfo().failure().code();
+        EXPECT_GT(result.acqInfo().acquisitionNumber(), 0u);
+        EXPECT_GE(result.exposure(), params.exposureRange().start());
+        EXPECT_LE(result.exposure(), params.exposureRange().end());
+        EXPECT_GE(result.contrast(), 0.0);
+        EXPECT_LE(result.contrast(), 1.0);
+        EXPECT_EQ(result.brightness(), 0.0);
+        EXPECT_EQ(stateOf(*fifo), before);
+    }
+    const std::unique_ptr<kcGenICamFifo> reopened = open();
+    EXPECT_EQ(stateOf(*reopened), before);
+}
+
+TEST_F(GenICamFifoOnFakeCamera, CameraStoppedMidRunGivesAnErrorOrATimeoutNotAHang) {
+    kcPtrHandle<kcGenICamFifo> camera = openHandle();
+    FakeGvCamera& process = *camera_;
+    kcPtrHandle<kcAcqFifo> fifo(new ForwardingFifo(camera, [&process](int completions) {
+        if (completions == 2) process.stop();
+    }));
+    kcColorBalanceParams params;
+    params.isBrightnessEnabled(false);
+    kcColorBalanceResult result;
+    try {
+        kfColorBalance(fifo, params, result, nullptr, 0);
+        FAIL() << "balancing a stopped camera returned normally";
+    } catch (const kcGenICamError& e) {
+        const std::string& id = camera->camera().id;
+        EXPECT_NE(e.message().find(L"camera \"" + std::wstring(id.begin(), id.end()) + L"\""), std::wstring::npos)
+            << e.what();
+        EXPECT_TRUE(camera->isLost());
+    } catch (const kcTimeout::Expired& e) {
+        SUCCEED() << e.what();
+    }
+    // Every later call fails at once instead of waiting for the camera.
+    EXPECT_THROW(camera->exposure(0.01), kcGenICamError);
+}
+
+TEST(GenICamFifo, RefusesACameraNameThatIsNotFoundNamingIt) {
+    try {
+        kcGenICamFifo fifo("no-such-camera-7f3a");
+        FAIL() << "opened a camera that does not exist";
+    } catch (const kcGenICamError& e) {
+        EXPECT_NE(e.message().find(L"\"no-such-camera-7f3a\""), std::wstring::npos) << e.what();
+    }
+    kcGenICamFifoOptions noTimeout;
+    noTimeout.timeout = 0.0;
+    EXPECT_THROW(kcGenICamFifo("x", noTimeout), kcBadArgument);
+    kcGenICamFifoOptions sixteenBits;
+    sixteenBits.pixelFormat = "Mono16";
+    EXPECT_THROW(kcGenICamFifo("x", sixteenBits), kcBadArgument);
+}
