@@ -335,7 +335,8 @@ void kcGenICamFifo::Impl::open(const std::string& requested) {
 
     ErrorTrap trap;
     camera.reset(arv_camera_new(info.id.c_str(), trap.out()));
-    if (!camera) {
+    if (!camera || trap.get() != nullptr) {
+        camera.reset();
         const std::string message =
             trap.get() != nullptr && trap.get()->message != nullptr ? trap.get()->message : "unknown error";
         throw kcGenICamError(L"cannot open GenICam camera " + name() + L": " + widen(message));
@@ -346,6 +347,9 @@ void kcGenICamFifo::Impl::open(const std::string& requested) {
     // has separate ones.
     if (hasEntry("GainSelector", "All")) setEnumRemembered("GainSelector", "All");
     if (hasEntry("BlackLevelSelector", "All")) setEnumRemembered("BlackLevelSelector", "All");
+    // The camera's own automatic controls would undo what the FIFO writes.
+    for (const char* automatic : {"ExposureAuto", "GainAuto", "BlackLevelAuto"})
+        if (hasEntry(automatic, "Off")) setEnumRemembered(automatic, "Off");
     exposure = findNumeric({"ExposureTime", "ExposureTimeAbs"});
     gain = findNumeric({"Gain", "GainRaw"});
     blackLevel = findNumeric({"BlackLevel", "BlackLevelRaw"});
@@ -434,8 +438,8 @@ void kcGenICamFifo::Impl::readLut() {
     if (!cameraLut) return;
     if (available("LUTEnable") && !getBoolean("LUTEnable")) return;  // a disabled table is the identity
     for (long i = 0; i <= kLutLastIndex; ++i) {
-        setNumber(index, static_cast<double>(i));
-        lut[static_cast<std::size_t>(i)] = static_cast<unsigned char>(getNumber(value));
+        setInteger("LUTIndex", i);
+        lut[static_cast<std::size_t>(i)] = static_cast<unsigned char>(getInteger("LUTValue"));
     }
     lutIsIdentity = std::equal(lut.begin(), lut.end(), kc8BitInputLutProp::positive8BitLut);
 }
@@ -725,11 +729,11 @@ void kcGenICamFifo::inputLut(const unsigned char* table) {
     Impl& m = *impl_;
     if (table == nullptr) throw kcBadPointer(L"input LUT table is a null pointer");
     if (m.cameraLut) {
-        const NumericFeature index{"LUTIndex", true};
-        const NumericFeature value{"LUTValue", true};
+        // Entries and values were checked against the table's bounds on
+        // opening.
         for (long i = 0; i <= kLutLastIndex; ++i) {
-            m.setNumber(index, static_cast<double>(i));
-            m.setNumber(value, static_cast<double>(table[i]));
+            m.setInteger("LUTIndex", i);
+            m.setInteger("LUTValue", table[i]);
         }
         if (m.available("LUTEnable") && !m.getBoolean("LUTEnable")) {
             m.remember(RememberedFeature{"LUTEnable", RememberedFeature::eBoolean, std::string(), 0});

@@ -47,6 +47,8 @@ struct kcGenICamFifoOptions {
 //   kcPropertyNotSupported (supportsExposure() and friends tell beforehand).
 //   Most GigE cameras without a black level control behave so for
 //   brightness.
+// - The camera's ExposureAuto, GainAuto and BlackLevelAuto are switched Off
+//   while the FIFO is open.
 // - One tap: channel and tap 0 (or kAllTaps).
 // - Input LUT: on the camera when it has an 8-bit one (LUTIndex 0..255,
 //   LUTValue up to 255), otherwise applied by the FIFO to each image it
@@ -75,8 +77,9 @@ struct kcGenICamFifoOptions {
 // waiting for it again.
 //
 // Closing the FIFO stops the acquisition and puts back the pixel format,
-// image size, trigger, acquisition mode and selector features it changed; exposure, gain, black
-// level and LUT stay as last written (kcFifoPropertiesSaver restores those).
+// image size, trigger, acquisition mode, automatic controls and selector
+// features it changed; exposure, gain, black level and LUT stay as last
+// written (kcFifoPropertiesSaver restores those).
 //
 // Not thread-safe: one thread uses a FIFO at a time.
 class KC_EXPORT kcGenICamFifo : public kcAcqFifo,
