@@ -80,7 +80,41 @@ void hueSaturationRow(const unsigned char* __restrict r, const unsigned char* __
     }
 }
 
+// The hue alone. Cloned for AVX2, picked at load time on machines that
+// have it: eight float quotients per instruction instead of four. IEEE
+// division is exact in every width, so both give the same hues.
+__attribute__((target_clones("avx2", "default"))) void hueRow(const unsigned char* __restrict r,
+                                                              const unsigned char* __restrict g,
+                                                              const unsigned char* __restrict b,
+                                                              unsigned char* __restrict hue, long width) {
+    long x = 0;
+    for (; x + kChunk <= width; x += kChunk)
+        for (long j = 0; j < kChunk; ++j) hue[x + j] = hueAt(r[x + j], g[x + j], b[x + j]);
+    for (; x < width; ++x) hue[x] = hueAt(r[x], g[x], b[x]);
+}
+
 }  // namespace
+
+void kfRGBRowToHue(const unsigned char* r, const unsigned char* g, const unsigned char* b, unsigned char* hue,
+                   long width) {
+    hueRow(r, g, b, hue, width);
+}
+
+void kfPelRGBToHue(const kc3PlanePelBuffer& source, kcPelBuffer<unsigned char>& destination) {
+    if (!source.isBound()) throw kcUnboundBuffer(L"RGB to hue conversion of an unbound image");
+    const long width = source.width();
+    const long height = source.height();
+    kcPelBuffer<unsigned char> result(width, height);
+    const kcPelBuffer<unsigned char>& r = source.plane(0);
+    const kcPelBuffer<unsigned char>& g = source.plane(1);
+    const kcPelBuffer<unsigned char>& b = source.plane(2);
+    if (width > 0) {
+        for (long y = 0; y < height; ++y)
+            hueRow(r.pointToRow(r.window().top() + y), g.pointToRow(g.window().top() + y),
+                   b.pointToRow(b.window().top() + y), result.pointToRow(y), width);
+    }
+    destination = result;
+}
 
 void kfPelRGBToHSI(const kc3PlanePelBuffer& source, kc3PlanePelBuffer& destination) {
     if (!source.isBound()) throw kcUnboundBuffer(L"RGB to HSI conversion of an unbound image");

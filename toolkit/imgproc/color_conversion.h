@@ -18,3 +18,13 @@ KC_EXPORT void kfPelRGBToHSI(const kc3PlanePelBuffer& source, kc3PlanePelBuffer&
 // The intensity plane alone, (R + G + B) / 3 rounded to nearest, into a new
 // image of the source window's size. kcUnboundBuffer for an unbound source.
 KC_EXPORT void kfPelRGBToI(const kc3PlanePelBuffer& source, kcPelBuffer<unsigned char>& destination);
+
+// The hue plane alone, exactly plane 0 of kfPelRGBToHSI, into a new image of
+// the source window's size. kcUnboundBuffer for an unbound source.
+KC_EXPORT void kfPelRGBToHue(const kc3PlanePelBuffer& source, kcPelBuffer<unsigned char>& destination);
+
+// One row of hue, as kfPelRGBToHue gives it: hue[x] from r[x], g[x], b[x] for
+// x below width. For loops that need the hue of a row at a time without an
+// image for it; `hue` must not overlap the inputs.
+KC_EXPORT void kfRGBRowToHue(const unsigned char* r, const unsigned char* g, const unsigned char* b, unsigned char* hue,
+                             long width);
