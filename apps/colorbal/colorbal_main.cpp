@@ -43,7 +43,9 @@ std::string sceneHelp() {
     return "a built-in scene (" + names + ") or a binary PPM (P6) or PNG file [chart]";
 }
 
-bool isCommand(const std::string& word) { return word == "balance" || word == "show" || word == "scenes"; }
+bool isCommand(const std::string& word, bool withCameras) {
+    return word == "balance" || word == "show" || word == "scenes" || (withCameras && word == "cameras");
+}
 
 int runShow(const std::string& path, bool json, std::ostream& out) {
     const kcArchiveFileContents contents = kfReadArchiveFile(path);
@@ -65,7 +67,8 @@ int runScenes(std::ostream& out) {
 
 }  // namespace
 
-int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
+                   const kcCameraCommands* cameras) {
     CLI::App app("colorbal balances a colour camera automatically; this program runs it on a simulated camera.",
                  kProgramName);
     app.set_version_flag("--version", std::string(kProgramName) + " " + COLORBAL_VERSION);
@@ -97,6 +100,12 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
     addText(*balance, "--diagnostics", text.diagnostics,
             "record the result images and write them to DIR as PNG and SVG files with an index.html", "DIR");
     balance->add_flag("--json", text.json, "print the report as one JSON object");
+    std::optional<std::string> cameraName;
+    if (cameras)
+        addText(*balance, "--camera", cameraName,
+                "balance the GenICam camera NAME (its id, serial number or address; 'genicam': the first found) "
+                "instead of the simulator; --size sets its image size",
+                "NAME");
     balance->footer(kBalanceFooter);
 
     std::string showPath;
@@ -107,6 +116,7 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
     show->footer(kShowFooter);
 
     CLI::App* scenes = app.add_subcommand("scenes", "list the built-in scenes");
+    CLI::App* cameraList = cameras ? app.add_subcommand("cameras", "list the GenICam cameras found") : nullptr;
 
     std::vector<std::string> argvStrings;
     argvStrings.reserve(args.size() + 1);
@@ -118,10 +128,11 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
     // Name the accepted commands when none or an unknown one is given;
     // the parser would only say that one is required.
     const bool optionFirst = !args.empty() && !args.front().empty() && args.front().front() == '-';
-    if (!optionFirst && (args.empty() || !isCommand(args.front()))) {
+    if (!optionFirst && (args.empty() || !isCommand(args.front(), cameras != nullptr))) {
         err << kProgramName << ": "
             << (args.empty() ? std::string("a command is required") : "unknown command '" + args.front() + "'")
-            << "; the commands are balance, show and scenes (see '" << kProgramName << " --help')\n";
+            << "; the commands are " << (cameras ? "balance, show, scenes and cameras" : "balance, show and scenes")
+            << " (see '" << kProgramName << " --help')\n";
         return kExitUsage;
     }
 
@@ -138,7 +149,13 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
     }
 
     try {
+        if (balance->parsed() && cameraName) {
+            if (text.scene || text.seed)
+                throw kcUsageError("--scene and --seed describe the simulator; not with --camera");
+            return cameras->balance(*cameraName, kfBalanceOptions(text), out, err, errIsTerminal);
+        }
         if (balance->parsed()) return kfRunBalance(kfBalanceOptions(text), out, err, errIsTerminal);
+        if (cameraList && cameraList->parsed()) return cameras->list(out, err);
         if (show->parsed()) return runShow(showPath, showJson, out);
         if (scenes->parsed()) return runScenes(out);
     } catch (const kcUsageError& e) {

@@ -1,0 +1,57 @@
+// tests/genicam/colorbal_camera_commands_test.cpp
+// `colorbal cameras` and `colorbal balance --camera` on the fake GigE Vision
+// camera.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "apps/colorbal/app_errors.h"
+#include "apps/colorbal/colorbal_main.h"
+#include "apps/colorbal/genicam_commands.h"
+#include "fake_gv_camera.h"
+
+using genicam_test::FakeGvCamera;
+
+namespace {
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+ProgramRun colorbal(const std::vector<std::string>& args) {
+    const kcCameraCommands cameras = kfGenICamCommands();
+    std::ostringstream out;
+    std::ostringstream err;
+    ProgramRun run;
+    run.status = kfColorbalMain(args, out, err, false, &cameras);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+}  // namespace
+
+TEST(ColorbalCameraCommands, ListAndBalanceTheFakeCameraSwitchingOffItsMissingBrightness) {
+    if (FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
+    FakeGvCamera camera;
+
+    const ProgramRun list = colorbal({"cameras"});
+    EXPECT_EQ(list.status, kExitSuccess) << list.err;
+    EXPECT_NE(list.out.find(camera.serial()), std::string::npos) << list.out;
+
+    const ProgramRun balance = colorbal({"balance", "--camera", camera.serial(), "--size", "128x96", "--json"});
+    EXPECT_EQ(balance.status, kExitSuccess) << balance.err;
+    EXPECT_NE(balance.err.find("no black level control; brightness is not varied"), std::string::npos) << balance.err;
+    EXPECT_NE(balance.out.find("\"brightness\": false"), std::string::npos) << balance.out;
+    EXPECT_NE(balance.out.find("\"failureCode\": 0"), std::string::npos) << balance.out;
+
+    const ProgramRun missing = colorbal({"balance", "--camera", "no-such-camera-7f3a"});
+    EXPECT_EQ(missing.status, kExitRunFailed);
+    EXPECT_NE(missing.err.find("\"no-such-camera-7f3a\""), std::string::npos) << missing.err;
+
+    const ProgramRun mixed = colorbal({"balance", "--camera", camera.serial(), "--scene", "chart"});
+    EXPECT_EQ(mixed.status, kExitUsage) << mixed.err;
+}
