@@ -18,8 +18,7 @@ TEST(ColorbalProgram, DefaultBalanceSucceedsAndItsJsonHoldsTheResult) {
     EXPECT_EQ(run.err, "");
     std::map<std::string, std::string> members;
     ASSERT_NO_THROW(members = JsonReader(run.out).topLevelObject()) << run.out;
-    for (const char* key : {"exposure", "contrast", "brightness", "positive8BitLut", "images", "goodPelFractionStart",
-                            "goodPelFractionResult", "seconds"})
+    for (const char* key : {"exposure", "contrast", "brightness", "positive8BitLut", "seconds"})
         EXPECT_EQ(members.count(key), 1U) << key;
     EXPECT_EQ(members["positive8BitLut"], "true");
     EXPECT_EQ(members["width"], "640");
@@ -42,14 +41,13 @@ TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
 
     const colorbal_test::Run shownResult = runProgram(dir, {"show", result});
     ASSERT_EQ(shownResult.status, 0) << shownResult.err;
-    // The settings lines of the report and of show are the same text.
-    for (const char* key : {"exposure:", "contrast:", "brightness:"}) {
-        const auto line = [&](const std::string& text) {
-            const std::size_t at = text.find(key);
-            return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
-        };
-        EXPECT_FALSE(line(run.out).empty()) << key;
-        EXPECT_EQ(line(run.out), line(shownResult.out)) << key;
+    // The settings lines of show are lines of the report.
+    for (const char* key : {"\nexposure:", "\ncontrast:", "\nbrightness:"}) {
+        const std::size_t at = shownResult.out.find(key);
+        ASSERT_NE(at, std::string::npos) << key << " missing from\n" << shownResult.out;
+        EXPECT_NE(run.out.find(shownResult.out.substr(at, shownResult.out.find('\n', at + 1) + 1 - at)),
+                  std::string::npos)
+            << key;
     }
     const colorbal_test::Run shownParams = runProgram(dir, {"show", params});
     ASSERT_EQ(shownParams.status, 0) << shownParams.err;
@@ -66,15 +64,13 @@ TEST(ColorbalProgram, BadInputGivesStatus2AndOneLineAndWritesNothing) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("sub"));
     const std::string truncatedPng = dir.file("truncated.png");
-    {
-        // A PNG signature and the start of a header, then nothing.
-        std::ofstream(truncatedPng, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
-    }
-    const std::vector<std::vector<std::string>> cases = {
-        {"balance", "--scene", truncatedPng},   {"balance", "--scene", dir.file("missing.ppm")},
-        {"balance", "--size", "63x48"},         {"balance", "--exposure-range", "-1,0.3"},
-        {"balance", "--contrast-step", "0.75"}, {"show", dir.file("sub")},
-    };
+    // A PNG signature and the start of a header, then nothing.
+    std::ofstream(truncatedPng, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    // Bad files; the options' own checks are covered in-process.
+    const std::vector<std::vector<std::string>> cases = {{"balance", "--scene", truncatedPng},
+                                                         {"balance", "--scene", dir.file("missing.ppm")},
+                                                         {"balance", "--size", "63x48"},
+                                                         {"show", dir.file("sub")}};
     for (const auto& args : cases) {
         std::vector<std::string> withOutputs = args;
         if (args.front() == "balance") {
@@ -82,9 +78,9 @@ TEST(ColorbalProgram, BadInputGivesStatus2AndOneLineAndWritesNothing) {
                                                    dir.file("sub/p"), "--diagnostics", dir.file("sub/d")});
         }
         const colorbal_test::Run run = runProgram(dir, withOutputs);
-        EXPECT_EQ(run.status, 2) << args[2 % args.size()];
-        EXPECT_EQ(run.out, "") << args[1];
-        ASSERT_FALSE(run.err.empty()) << args[1];
+        EXPECT_EQ(run.status, 2) << args.back();
+        EXPECT_EQ(run.out, "") << args.back();
+        EXPECT_NE(run.err.find(args.back()), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "more than one line: " << run.err;
         EXPECT_TRUE(std::filesystem::is_empty(dir.file("sub"))) << "an output was written for " << args[1];
     }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -34,7 +35,6 @@ public:
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     const std::filesystem::path& path() const { return path_; }
 
@@ -51,153 +51,83 @@ struct Run {
 // The program's logic, called as main() calls it (stderr not a terminal).
 inline Run runInProcess(const std::vector<std::string>& args) {
     std::ostringstream out, err;
-    Run run;
-    run.status = kfColorbalMain(args, out, err, false);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
+    const int status = kfColorbalMain(args, out, err, false);
+    return Run{status, out.str(), err.str()};
 }
 
 inline std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
-    text << file.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
-}
-
-inline std::string shellQuote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
 }
 
 // The built program, with its output captured through files in `dir`.
 inline Run runProgram(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string command = shellQuote(COLORBAL_PROGRAM_PATH);
-    for (const std::string& a : args) command += " " + shellQuote(a);
-    const std::string outPath = dir.file("stdout.txt");
-    const std::string errPath = dir.file("stderr.txt");
-    command += " >" + shellQuote(outPath) + " 2>" + shellQuote(errPath) + " </dev/null";
+    const auto quote = [](const std::string& s) { return "'" + std::regex_replace(s, std::regex("'"), "'\\''") + "'"; };
+    std::string command = quote(COLORBAL_PROGRAM_PATH);
+    for (const std::string& a : args) command += " " + quote(a);
+    command += " >" + quote(dir.file("stdout.txt")) + " 2>" + quote(dir.file("stderr.txt")) + " </dev/null";
     const int raw = std::system(command.c_str());
-    Run run;
-    run.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    return run;
+    const int status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
+    return Run{status, readFile(dir.file("stdout.txt")), readFile(dir.file("stderr.txt"))};
 }
 
 // Reads one JSON value and records the members of the top-level object
 // (their raw text). Throws std::runtime_error on anything that is not JSON.
 class JsonReader {
 public:
-    explicit JsonReader(std::string text) : text_(std::move(text)) {}
+    explicit JsonReader(std::string text) : t_(std::move(text)) {}
 
     std::map<std::string, std::string> topLevelObject() {
-        skip();
         std::map<std::string, std::string> members;
-        expect('{');
-        skip();
-        if (peek() == '}') return ++pos_, finish(members);
-        while (true) {
-            skip();
-            const std::string key = string();
-            skip();
-            expect(':');
-            skip();
-            const std::size_t begin = pos_;
-            value();
-            members[key] = text_.substr(begin, pos_ - begin);
-            skip();
-            if (peek() == ',') {
-                ++pos_;
-                continue;
-            }
-            expect('}');
-            return finish(members);
-        }
+        if (ws() != '{') fail();
+        value(&members);
+        if (ws(), p_ != t_.size()) fail();
+        return members;
     }
 
 private:
-    std::map<std::string, std::string> finish(std::map<std::string, std::string>& members) {
-        skip();
-        if (pos_ != text_.size()) fail("text after the value");
-        return members;
+    [[noreturn]] void fail() const { throw std::runtime_error("not JSON at " + std::to_string(p_)); }
+    // Skips white space and returns the next character ('\0' at the end).
+    char ws() {
+        while (p_ < t_.size() && std::isspace(static_cast<unsigned char>(t_[p_]))) ++p_;
+        return p_ < t_.size() ? t_[p_] : '\0';
     }
-    [[noreturn]] void fail(const std::string& what) const {
-        throw std::runtime_error("not JSON at " + std::to_string(pos_) + ": " + what);
+    void eat(char c) {
+        if (ws() != c) fail();
+        ++p_;
     }
-    char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
-    void skip() {
-        while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+    // A string, number, true, false or null, as written.
+    std::string token() {
+        static const std::regex re(
+            R"re("([^"\\\x00-\x1f]|\\.)*"|true|false|null|-?(0|[1-9]\d*)(\.\d+)?([eE][+-]?\d+)?)re");
+        std::smatch m;
+        ws();
+        const auto from = t_.cbegin() + static_cast<std::ptrdiff_t>(p_);
+        if (!std::regex_search(from, t_.cend(), m, re, std::regex_constants::match_continuous)) fail();
+        p_ += static_cast<std::size_t>(m.length(0));
+        return m.str(0);
     }
-    void expect(char c) {
-        if (peek() != c) fail(std::string("expected ") + c);
-        ++pos_;
-    }
-    std::string string() {
-        expect('"');
-        std::string s;
-        while (peek() != '"') {
-            if (pos_ >= text_.size() || static_cast<unsigned char>(peek()) < 0x20) fail("bad string");
-            if (peek() == '\\') ++pos_;
-            s += text_[pos_++];
-        }
-        ++pos_;
-        return s;
-    }
-    void value() {
-        const char c = peek();
-        if (c == '{' || c == '[') {
-            const char close = c == '{' ? '}' : ']';
-            ++pos_;
-            skip();
-            if (peek() == close) return void(++pos_);
-            while (true) {
-                skip();
-                if (c == '{') {
-                    string();
-                    skip();
-                    expect(':');
-                    skip();
-                }
-                value();
-                skip();
-                if (peek() == ',') {
-                    ++pos_;
-                    continue;
-                }
-                expect(close);
-                return;
-            }
-        }
-        if (c == '"') return void(string());
-        for (const char* word : {"true", "false", "null"}) {
-            if (text_.compare(pos_, std::string(word).size(), word) == 0) return void(pos_ += std::string(word).size());
-        }
-        // A number: -?digits[.digits][e[+-]digits]
-        const std::size_t begin = pos_;
-        if (peek() == '-') ++pos_;
-        if (!std::isdigit(static_cast<unsigned char>(peek()))) fail("bad value");
-        auto digits = [&] {
-            while (std::isdigit(static_cast<unsigned char>(peek()))) ++pos_;
-        };
-        digits();
-        if (peek() == '.') {
-            ++pos_;
-            if (!std::isdigit(static_cast<unsigned char>(peek()))) fail("bad fraction");
-            digits();
-        }
-        if (peek() == 'e' || peek() == 'E') {
-            ++pos_;
-            if (peek() == '+' || peek() == '-') ++pos_;
-            if (!std::isdigit(static_cast<unsigned char>(peek()))) fail("bad exponent");
-            digits();
-        }
-        if (pos_ == begin) fail("empty value");
+    void value(std::map<std::string, std::string>* members = nullptr) {
+        const char c = ws();
+        if (c != '{' && c != '[') return void(token());
+        const char close = c == '{' ? '}' : ']';
+        ++p_;
+        if (ws() == close) return void(++p_);
+        do {
+            const std::string key = c == '{' ? token() : "\"\"";
+            if (key.front() != '"') fail();
+            if (c == '{') eat(':');
+            ws();
+            const std::size_t begin = p_;
+            value();
+            if (members != nullptr) (*members)[key.substr(1, key.size() - 2)] = t_.substr(begin, p_ - begin);
+        } while (ws() == ',' && ++p_ != 0);
+        eat(close);
     }
 
-    std::string text_;
-    std::size_t pos_ = 0;
+    std::string t_;
+    std::size_t p_ = 0;
 };
 
 }  // namespace colorbal_test

@@ -4,55 +4,38 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/png_io.h"
 #include "colorbal_test_support.h"
 
 using colorbal_test::readFile;
-using colorbal_test::runInProcess;
-using colorbal_test::TempDir;
 
 TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex) {
-    TempDir dir;
+    const colorbal_test::TempDir dir;
     const std::string out = dir.file("diag/nested");
-    const colorbal_test::Run run = runInProcess({"balance", "--size", "64x48", "--diagnostics", out});
+    const colorbal_test::Run run = colorbal_test::runInProcess({"balance", "--size", "64x48", "--diagnostics", out});
     ASSERT_EQ(run.status, kExitSuccess) << run.err;
     EXPECT_NE(run.out.find("diagnostics:       2 records"), std::string::npos) << run.out;
 
+    // The colour record's planes differ somewhere; the grey one's never do.
     for (const char* stem : {"record-001", "record-002"}) {
         const kcRgb8Image png = kfReadPngRgb8(out + "/" + stem + ".png");
-        EXPECT_EQ(png.width, 64);
-        EXPECT_EQ(png.height, 48);
+        ASSERT_EQ(std::pair(png.width, png.height), std::pair(64L, 48L)) << stem;
+        bool planesDiffer = false;
+        for (std::size_t i = 0; i < png.rgb.size(); i += 3)
+            planesDiffer |= png.rgb[i] != png.rgb[i + 1] || png.rgb[i + 1] != png.rgb[i + 2];
+        EXPECT_EQ(planesDiffer, stem == std::string("record-001")) << stem;
         const std::string svg = readFile(out + "/" + stem + ".svg");
         EXPECT_NE(svg.find("data:image/png;base64,iVBORw0KGgo"), std::string::npos) << stem;
         for (const char* line : {">exposure: ", ">contrast: ", ">brightness: ", ">positive8BitLut: true </text>"})
             EXPECT_NE(svg.find(line), std::string::npos) << stem << " lacks " << line;
     }
-    // The colour record is RGB: its planes differ somewhere; the grey one
-    // has three equal planes.
-    const kcRgb8Image color = kfReadPngRgb8(out + "/record-001.png");
-    const kcRgb8Image grey = kfReadPngRgb8(out + "/record-002.png");
-    bool colorDiffers = false, greyEqual = true;
-    for (std::size_t i = 0; i + 2 < color.rgb.size(); i += 3) {
-        colorDiffers |= color.rgb[i] != color.rgb[i + 1] || color.rgb[i + 1] != color.rgb[i + 2];
-        greyEqual &= grey.rgb[i] == grey.rgb[i + 1] && grey.rgb[i + 1] == grey.rgb[i + 2];
-    }
-    EXPECT_TRUE(colorDiffers);
-    EXPECT_TRUE(greyEqual);
-
-    const std::string index = readFile(out + "/index.html");
-    EXPECT_NE(index.find("Color image"), std::string::npos);
-    EXPECT_NE(index.find("Monochrome image"), std::string::npos);
-    EXPECT_NE(index.find("href=\"record-002.png\""), std::string::npos);
+    EXPECT_NE(readFile(out + "/index.html").find("href=\"record-002.png\""), std::string::npos);
 }
 
 TEST(DiagnosticsExport, EscapesTextAndEncodesImagesExactly) {
     EXPECT_EQ(kfBase64({}), "");
     EXPECT_EQ(kfBase64({'f'}), "Zg==");
-    EXPECT_EQ(kfBase64({'f', 'o'}), "Zm8=");
-    EXPECT_EQ(kfBase64({'f', 'o', 'o'}), "Zm9v");
     EXPECT_EQ(kfBase64({'f', 'o', 'o', 'b', 0xFF}), "Zm9vYv8=");
 
     kcDiagObject diag;
@@ -66,18 +49,16 @@ TEST(DiagnosticsExport, EscapesTextAndEncodesImagesExactly) {
     record.sketch(sketch, kcDisplay::eImageCoordinates, L"s");
     diag.newDiagRecord();  // a record without anything
 
-    TempDir dir;
+    const colorbal_test::TempDir dir;
     const kcDiagExport exported = kfExportDiagnostics(diag, dir.path().string());
     EXPECT_EQ(exported.records, 2);
     EXPECT_EQ(exported.files,
               (std::vector<std::string>{"record-001.png", "record-001.svg", "record-002.svg", "index.html"}));
     const kcRgb8Image png = kfReadPngRgb8(dir.file("record-001.png"));
-    ASSERT_EQ(png.width, 70);
-    ASSERT_EQ(png.height, 50);
+    ASSERT_EQ(std::pair(png.width, png.height), std::pair(70L, 50L));
     const std::size_t at = (3 * 70 + 5) * 3;
-    EXPECT_EQ(png.rgb[at], 200);
-    EXPECT_EQ(png.rgb[at + 1], 0);
-    EXPECT_EQ(png.rgb[at + 3], 0);
+    EXPECT_EQ(std::vector<unsigned char>(png.rgb.begin() + at, png.rgb.begin() + at + 4),
+              (std::vector<unsigned char>{200, 0, 0, 0}));
 
     const std::string svg = readFile(dir.file("record-001.svg"));
     EXPECT_NE(svg.find("x=\"1\" y=\"2.5\""), std::string::npos) << svg;

@@ -21,51 +21,41 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
     kcPtrHandle<kcSimFifo> sim = smallSimFifo();
     std::vector<kcAcqProgress> reports;
     kcProgressFifo fifo(sim, [&](const kcAcqProgress& p) { reports.push_back(p); });
-
-    // Property writes through the wrapper land on the wrapped FIFO.
     EXPECT_EQ(&fifo.properties(), &sim->properties());
     fifo.properties().exposureProp().exposure(0.02);
     fifo.properties().contrastBrightnessProp().setContrastEx(0.25, kcContrastBrightnessProp::kAllTaps);
     fifo.properties().contrastBrightnessProp().setBrightnessEx(0.125, kcContrastBrightnessProp::kAllTaps);
-
     fifo.triggerEnable(false);
-    EXPECT_FALSE(sim->triggerEnable());
-    EXPECT_FALSE(fifo.triggerEnable());
+    EXPECT_FALSE(sim->triggerEnable() || fifo.triggerEnable());
     fifo.triggerModel(kfManualTrigger());
     EXPECT_EQ(&sim->triggerModel(), &kfManualTrigger());
     EXPECT_EQ(&fifo.triggerModel(), &kfManualTrigger());
     fifo.triggerEnable(true);
 
     ASSERT_TRUE(fifo.start(0));
-    EXPECT_EQ(sim->pendingAcquisitions(), 1);
     kcAcquireInfo info;
     kcAcqFifo::CompleteArgs args;
     args.acqInfo = &info;
-    kcPtrHandle<kcAcqImage> image = fifo.completeAcq(args);
-    ASSERT_TRUE(image->isBound());
+    ASSERT_TRUE(fifo.completeAcq(args)->isBound());
     EXPECT_EQ(info.acquisitionNumber(), 1UL);
     ASSERT_EQ(reports.size(), 1U);
     EXPECT_EQ(reports[0].acquisitions, 1UL);
     EXPECT_FALSE(reports[0].failed);
-    ASSERT_TRUE(reports[0].settings.has_value());
-    EXPECT_EQ(*reports[0].settings, kcColorCameraSettings(0.02, 0.25, 0.125));
+    EXPECT_EQ(reports[0].settings, kcColorCameraSettings(0.02, 0.25, 0.125));
 
-    // A failure code is seen even when the caller asks for no report.
+    // A failure code is seen even when the caller asks for no report; a
+    // timeout passes through unchanged and is not counted.
     kcSimFifoFaults faults;
     faults.failureCodeAt = 1;
     faults.timeoutAt = 2;
     sim->setFaults(faults);
     ASSERT_TRUE(fifo.start(0));
     fifo.completeAcq(kcAcqFifo::CompleteArgs());
+    ASSERT_TRUE(fifo.start(0));
+    EXPECT_THROW(fifo.completeAcq(args), kcTimeout::Expired);
     ASSERT_EQ(reports.size(), 2U);
     EXPECT_TRUE(reports[1].failed);
     EXPECT_EQ(fifo.acquisitions(), 2UL);
-
-    // A timeout passes through unchanged and is not counted.
-    ASSERT_TRUE(fifo.start(0));
-    EXPECT_THROW(fifo.completeAcq(args), kcTimeout::Expired);
-    EXPECT_EQ(fifo.acquisitions(), 2UL);
-    EXPECT_EQ(reports.size(), 2U);
 
     EXPECT_THROW(kcProgressFifo(kcPtrHandle<kcAcqFifo>(), nullptr), kcBadPointer);
 }
@@ -73,15 +63,12 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
 TEST(ProgressFifo, CountsEveryImageOfABalancingRunAndLeavesTheResultAsWithoutIt) {
     kcPtrHandle<kcSimFifo> sim = smallSimFifo();
     unsigned long calls = 0;
-    kcPtrHandle<kcAcqFifo> wrapped(new kcProgressFifo(sim, [&](const kcAcqProgress&) { ++calls; }));
-    kcColorBalanceResult viaWrapper;
-    kfColorBalance(wrapped, kcColorBalanceParams(), viaWrapper, nullptr, 0);
-
+    kcColorBalanceResult viaWrapper, direct;
+    kfColorBalance(kcPtrHandle<kcAcqFifo>(new kcProgressFifo(sim, [&](const kcAcqProgress&) { ++calls; })),
+                   kcColorBalanceParams(), viaWrapper, nullptr, 0);
     EXPECT_GT(calls, 1UL);
     EXPECT_EQ(calls, sim->acquisitionCount());
     EXPECT_EQ(calls, viaWrapper.acqInfo().acquisitionNumber());
-
-    kcColorBalanceResult direct;
     kfColorBalance(smallSimFifo(), kcColorBalanceParams(), direct, nullptr, 0);
     EXPECT_EQ(viaWrapper, direct);
 }
