@@ -3,7 +3,6 @@
 // camera.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,13 +23,9 @@ struct ProgramRun {
 
 ProgramRun colorbal(const std::vector<std::string>& args) {
     const kcCameraCommands cameras = kfGenICamCommands();
-    std::ostringstream out;
-    std::ostringstream err;
-    ProgramRun run;
-    run.status = kfColorbalMain(args, out, err, false, &cameras);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
+    std::ostringstream out, err;
+    const int status = kfColorbalMain(args, out, err, false, &cameras);
+    return ProgramRun{status, out.str(), err.str()};
 }
 }  // namespace
 
