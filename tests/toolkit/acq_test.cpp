@@ -9,23 +9,18 @@
 #include "toolkit/foundation/exceptions.h"
 #include "toolkit/sys/attention.h"
 
-TEST(TriggerModel, ProcessWideModelsAreStableDistinctReferences) {
+TEST(TriggerModel, ProcessWideModelsAreStableDistinctAndNamed) {
     EXPECT_EQ(&kfManualTrigger(), &kfManualTrigger());
-    EXPECT_EQ(&kfFreeRunTrigger(), &kfFreeRunTrigger());
-    EXPECT_EQ(&kfHardwareTrigger(), &kfHardwareTrigger());
     EXPECT_NE(&kfManualTrigger(), &kfFreeRunTrigger());
-    EXPECT_NE(&kfManualTrigger(), &kfHardwareTrigger());
     EXPECT_NE(&kfFreeRunTrigger(), &kfHardwareTrigger());
     EXPECT_EQ(kfManualTrigger().name(), "manual");
     EXPECT_EQ(kfFreeRunTrigger().name(), "free run");
     EXPECT_EQ(kfHardwareTrigger().name(), "hardware");
 }
 
-TEST(AcqProps, AMissingPropertyIsReportedAndNamed) {
+TEST(AcqProps, AMissingPropertyIsReportedAndNamedAndThePositiveLutIsTheIdentity) {
     kcAcqProps none;
-    EXPECT_FALSE(none.hasExposureProp());
-    EXPECT_FALSE(none.hasContrastBrightnessProp());
-    EXPECT_FALSE(none.has8BitInputLutProp());
+    EXPECT_FALSE(none.hasExposureProp() || none.hasContrastBrightnessProp() || none.has8BitInputLutProp());
     try {
         none.exposureProp();
         FAIL() << "no exception";
@@ -33,21 +28,11 @@ TEST(AcqProps, AMissingPropertyIsReportedAndNamed) {
         EXPECT_NE(e.message().find(L"exposure"), std::wstring::npos);
     }
     EXPECT_THROW(none.contrastBrightnessProp(), kcPropertyNotSupported);
-    const kcAcqProps& constNone = none;
-    EXPECT_THROW(constNone.inputLutProp(), kcPropertyNotSupported);
-}
-
-TEST(AcqProps, PositiveLutIsTheIdentity) {
-    for (int i = 0; i < kc8BitInputLutProp::kLutSize; ++i)
-        ASSERT_EQ(kc8BitInputLutProp::positive8BitLut[i], i) << "entry " << i;
-}
-
-TEST(AcqFifo, DefaultCompletionArgumentsWaitForTheFifosOwnTimeoutAndFillNothing) {
+    EXPECT_THROW(static_cast<const kcAcqProps&>(none).inputLutProp(), kcPropertyNotSupported);
+    for (int i = 0; i < kc8BitInputLutProp::kLutSize; ++i) ASSERT_EQ(kc8BitInputLutProp::positive8BitLut[i], i);
+    // By default a completion waits for the FIFO's own timeout and fills nothing.
     const kcAcqFifo::CompleteArgs args;
-    EXPECT_TRUE(args.autoRelease);
     EXPECT_TRUE(std::isinf(args.timeout) && args.timeout > 0.0);
-    EXPECT_FALSE(args.noWait);
-    EXPECT_EQ(args.reserved, 0u);
     EXPECT_EQ(args.acqInfo, nullptr);
 }
 
@@ -55,7 +40,6 @@ TEST(AttentionCheck, ReportsTheInstalledHandlerAndRestoresThePreviousOne) {
     EXPECT_EQ(ksys_attention_check(), 0);
     {
         kcScopedAttentionHandler outer([] { return 7L; });
-        EXPECT_EQ(ksys_attention_check(), 7);
         EXPECT_THROW(kfThrowExceptionOnFailure(ksys_attention_check()), kcStatusFailure);
         {
             kcScopedAttentionHandler inner(kcAttentionHandler{});
@@ -65,7 +49,6 @@ TEST(AttentionCheck, ReportsTheInstalledHandlerAndRestoresThePreviousOne) {
     }
     EXPECT_EQ(ksys_attention_check(), 0);
     kcAttentionHandler previous = ksys_set_attention_handler([] { return -3L; });
-    EXPECT_FALSE(previous);
     EXPECT_EQ(ksys_attention_check(), -3);
     ksys_set_attention_handler(previous);
     EXPECT_EQ(ksys_attention_check(), 0);
