@@ -143,8 +143,9 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
             app.exit(e, out, err);
             return kExitSuccess;
         }
-        err << kProgramName << ": " << e.what() << "\n"
-            << "Run '" << kProgramName << " --help' or '" << kProgramName << " COMMAND --help' for the options.\n";
+        // One line: what was wrong, and where the options are listed.
+        err << kProgramName << ": " << e.what() << " (see '" << kProgramName << " --help' or '" << kProgramName
+            << " COMMAND --help')\n";
         return kExitUsage;
     }
 

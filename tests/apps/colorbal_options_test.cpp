@@ -63,9 +63,9 @@ TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAcce
         const colorbal_test::Run run = runInProcess({c.begin(), split});
         EXPECT_EQ(run.status, kExitUsage) << c[1];
         EXPECT_EQ(run.out, "") << c[1];
-        const std::string firstLine = run.err.substr(0, run.err.find('\n'));
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << "one line: " << run.err;
         for (auto piece = split + 1; piece != c.end(); ++piece)
-            EXPECT_NE(firstLine.find(*piece), std::string::npos) << c[1] << " -> " << run.err;
+            EXPECT_NE(run.err.find(*piece), std::string::npos) << c[1] << " -> " << run.err;
     }
 }
 
