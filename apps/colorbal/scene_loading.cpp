@@ -44,16 +44,16 @@ kcSimScene fromPng(const std::string& path, const std::optional<kcSceneSize>& si
 
 }  // namespace
 
-kcSimScene kfLoadScene(const std::string& spec, const std::optional<kcSceneSize>& size) {
+kcSimScene kfLoadScene(const std::string& sceneName, const std::optional<kcSceneSize>& size) {
     const std::vector<std::string> names = kcSimScene::builtInNames();
-    if (std::find(names.begin(), names.end(), spec) != names.end()) {
+    if (std::find(names.begin(), names.end(), sceneName) != names.end()) {
         const kcSceneSize s = size.value_or(kcSceneSize(kDefaultSceneWidth, kDefaultSceneHeight));
-        return kcSimScene::builtIn(spec, s.first, s.second);
+        return kcSimScene::builtIn(sceneName, s.first, s.second);
     }
 
-    std::ifstream file(spec, std::ios::binary);
+    std::ifstream file(sceneName, std::ios::binary);
     if (!file)
-        throw kcUsageError("--scene: '" + spec + "' is neither a built-in scene (" + builtInList() +
+        throw kcUsageError("--scene: '" + sceneName + "' is neither a built-in scene (" + builtInList() +
                            ") nor a readable file: " + std::strerror(errno));
     std::array<unsigned char, kPngSignature.size()> head{};
     file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
@@ -62,12 +62,12 @@ kcSimScene kfLoadScene(const std::string& spec, const std::optional<kcSceneSize>
 
     try {
         if (got >= kPngSignature.size() && std::equal(kPngSignature.begin(), kPngSignature.end(), head.begin()))
-            return fromPng(spec, size);
+            return fromPng(sceneName, size);
         if (got >= kPpmMagic.size() && std::equal(kPpmMagic.begin(), kPpmMagic.end(), head.begin()))
-            return kcSimScene::fromPpm(spec, size ? size->first : 0, size ? size->second : 0);
+            return kcSimScene::fromPpm(sceneName, size ? size->first : 0, size ? size->second : 0);
     } catch (const kcException& e) {
-        throw kcUsageError(std::string("--scene: '") + spec + "': " + e.what());
+        throw kcUsageError(std::string("--scene: '") + sceneName + "': " + e.what());
     }
-    throw kcUsageError("--scene: '" + spec + "' is neither a built-in scene (" + builtInList() +
+    throw kcUsageError("--scene: '" + sceneName + "' is neither a built-in scene (" + builtInList() +
                        ") nor a binary PPM (P6) or PNG file");
 }
