@@ -87,15 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const std::vector<unsigned char> bytes(data + 1, data + size);
     switch (data[0] % 3) {
-    case 0:
-        loadRecord<kcColorBalanceParams>(bytes);
-        break;
-    case 1:
-        loadRecord<kcColorBalanceResult>(bytes);
-        break;
-    default:
-        loadPersistent(bytes);
-        break;
+        case 0:
+            loadRecord<kcColorBalanceParams>(bytes);
+            break;
+        case 1:
+            loadRecord<kcColorBalanceResult>(bytes);
+            break;
+        default:
+            loadPersistent(bytes);
+            break;
     }
     return 0;
 }

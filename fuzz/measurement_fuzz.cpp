@@ -142,7 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const kcColorBalanceMeasurement m = measureColorImage(image, repeat, saturation, hue, darkLevel);
     const std::int32_t good = countGoodPels(image, saturation, darkLevel);
-    for (std::int32_t level : m.saturationLevels) FUZZ_REQUIRE(withSaturation ? level >= 0 && level <= 249 : level == 239);
+    for (std::int32_t level : m.saturationLevels)
+        FUZZ_REQUIRE(withSaturation ? level >= 0 && level <= 249 : level == 239);
     const Counts plain = countPlainly(image, m.saturationLevels, darkLevel);
     FUZZ_REQUIRE(m.pelCount == width * height);
     FUZZ_REQUIRE(m.goodCount == plain.good && good == plain.good);

@@ -143,12 +143,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     kcColorBalanceTool tool;
     tool.subsamplingFactor(subsampling);
-    kcColorCameraSettings settings = tool.init(params, kcColorCameraSettings(startExposure, startContrast, startBrightness));
+    kcColorCameraSettings settings =
+        tool.init(params, kcColorCameraSettings(startExposure, startContrast, startBrightness));
     long images = 0;
     while (!tool.done()) {
         FUZZ_REQUIRE(images < search_limits::kMaxImages);
         // The images cycle through baseCount patterns cut from the input.
-        const std::size_t base = static_cast<std::size_t>(images) % baseCount * static_cast<std::size_t>(width * height);
+        const std::size_t base =
+            static_cast<std::size_t>(images) % baseCount * static_cast<std::size_t>(width * height);
         kc3PlanePelBuffer planes(width, height);
         for (int p = 0; p < 3; ++p) {
             kcPelBuffer<unsigned char> plane = planes.plane(p);

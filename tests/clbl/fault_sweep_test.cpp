@@ -66,9 +66,7 @@ kcColorBalanceResult sentinel() {
     return r;
 }
 
-bool isSentinel(const kcColorBalanceResult& r) {
-    return r == sentinel() && r.acqInfo().acquisitionNumber() == 123456;
-}
+bool isSentinel(const kcColorBalanceResult& r) { return r == sentinel() && r.acqInfo().acquisitionNumber() == 123456; }
 
 kcColorCameraSettings settingsOf(const kcColorBalanceResult& r) {
     return kcColorCameraSettings(r.exposure(), r.contrast(), r.brightness());
@@ -78,11 +76,16 @@ enum class Seen { normalReturn, timeout, badPointer, statusFailure, other };
 
 const char* name(Seen seen) {
     switch (seen) {
-    case Seen::normalReturn: return "normal return";
-    case Seen::timeout: return "kcTimeout::Expired";
-    case Seen::badPointer: return "kcBadPointer";
-    case Seen::statusFailure: return "kcStatusFailure";
-    default: return "another exception";
+        case Seen::normalReturn:
+            return "normal return";
+        case Seen::timeout:
+            return "kcTimeout::Expired";
+        case Seen::badPointer:
+            return "kcBadPointer";
+        case Seen::statusFailure:
+            return "kcStatusFailure";
+        default:
+            return "another exception";
     }
 }
 
@@ -167,12 +170,24 @@ const Reference& reference() {
 // for comparing all the others after that write failed.
 FifoState without(FifoState s, kcSimFifoWrite::Kind kind) {
     switch (kind) {
-    case kcSimFifoWrite::eTriggerEnable: s.triggerEnable = false; break;
-    case kcSimFifoWrite::eTriggerModel: s.triggerModel = nullptr; break;
-    case kcSimFifoWrite::eInputLut: s.lut.clear(); break;
-    case kcSimFifoWrite::eExposure: s.exposure = 0.0; break;
-    case kcSimFifoWrite::eContrast: s.contrast.clear(); break;
-    case kcSimFifoWrite::eBrightness: s.brightness.clear(); break;
+        case kcSimFifoWrite::eTriggerEnable:
+            s.triggerEnable = false;
+            break;
+        case kcSimFifoWrite::eTriggerModel:
+            s.triggerModel = nullptr;
+            break;
+        case kcSimFifoWrite::eInputLut:
+            s.lut.clear();
+            break;
+        case kcSimFifoWrite::eExposure:
+            s.exposure = 0.0;
+            break;
+        case kcSimFifoWrite::eContrast:
+            s.contrast.clear();
+            break;
+        case kcSimFifoWrite::eBrightness:
+            s.brightness.clear();
+            break;
     }
     return s;
 }

@@ -63,10 +63,14 @@ Case randomCase(std::uint64_t seed) {
     c.params.isBrightnessEnabled(pick(3) != 0);
     auto planeStep = [&]() {
         switch (pick(4)) {
-        case 0: return 0.0;
-        case 1: return 0.5;
-        case 2: return 0.0009765625;
-        default: return uniform(0.0, 0.5);
+            case 0:
+                return 0.0;
+            case 1:
+                return 0.5;
+            case 2:
+                return 0.0009765625;
+            default:
+                return uniform(0.0, 0.5);
         }
     };
     c.params.minContrastStepSize(planeStep());
@@ -77,32 +81,32 @@ Case randomCase(std::uint64_t seed) {
     double start = 1e-6;
     double end = 0.3;
     switch (pick(7)) {
-    case 0:  // the default range
-        break;
-    case 1:  // starting at 0
-        start = 0.0;
-        end = logUniform(1e-4, 1.0);
-        break;
-    case 2:  // reversed
-        start = logUniform(1e-3, 1.0);
-        end = start * uniform(0.01, 0.9);
-        break;
-    case 3:  // tiny
-        start = logUniform(1e-4, 0.1);
-        end = start * (1.0 + uniform(1e-12, 1e-6));
-        break;
-    case 4:  // a single exposure
-        start = logUniform(1e-4, 0.1);
-        end = start;
-        break;
-    case 5:  // huge
-        start = logUniform(1e-12, 1e-9);
-        end = logUniform(10.0, 1e3);
-        break;
-    default:  // some ordinary range
-        start = logUniform(1e-6, 0.01);
-        end = start * logUniform(2.0, 1e4);
-        break;
+        case 0:  // the default range
+            break;
+        case 1:  // starting at 0
+            start = 0.0;
+            end = logUniform(1e-4, 1.0);
+            break;
+        case 2:  // reversed
+            start = logUniform(1e-3, 1.0);
+            end = start * uniform(0.01, 0.9);
+            break;
+        case 3:  // tiny
+            start = logUniform(1e-4, 0.1);
+            end = start * (1.0 + uniform(1e-12, 1e-6));
+            break;
+        case 4:  // a single exposure
+            start = logUniform(1e-4, 0.1);
+            end = start;
+            break;
+        case 5:  // huge
+            start = logUniform(1e-12, 1e-9);
+            end = logUniform(10.0, 1e3);
+            break;
+        default:  // some ordinary range
+            start = logUniform(1e-6, 0.01);
+            end = start * logUniform(2.0, 1e4);
+            break;
     }
     c.params.exposureRange(kcRange(start, end));
 
@@ -162,16 +166,15 @@ TEST(SearchTermination, EndsWithinTheBoundAndInRangeForRandomParametersAndScenes
         const kcColorCameraSettings& r = out.result;
         const kcRange range = c.params.exposureRange();
         using search_limits::withinRangeUpToStep;
-        const bool exposureInRange = !c.params.isExposureEnabled() || !(range.start() <= range.end()) ||
-                                     withinRangeUpToStep(r.exposure(), range.start(), range.end(),
-                                                         c.params.minExposureStepSize());
+        const bool exposureInRange =
+            !c.params.isExposureEnabled() || !(range.start() <= range.end()) ||
+            withinRangeUpToStep(r.exposure(), range.start(), range.end(), c.params.minExposureStepSize());
         EXPECT_TRUE(exposureInRange) << "exposure " << r.exposure() << ": " << c.describe();
         const bool contrastInRange = !c.params.isContrastEnabled() ||
                                      withinRangeUpToStep(r.contrast(), 0.0, 1.0, c.params.minContrastStepSize());
         EXPECT_TRUE(contrastInRange) << "contrast " << r.contrast() << ": " << c.describe();
-        const bool brightnessInRange =
-            !c.params.isBrightnessEnabled() ||
-            withinRangeUpToStep(r.brightness(), 0.0, 1.0, c.params.minBrightnessStepSize());
+        const bool brightnessInRange = !c.params.isBrightnessEnabled() ||
+                                       withinRangeUpToStep(r.brightness(), 0.0, 1.0, c.params.minBrightnessStepSize());
         EXPECT_TRUE(brightnessInRange) << "brightness " << r.brightness() << ": " << c.describe();
         // Disabled axes keep the start's value.
         EXPECT_TRUE(c.params.isExposureEnabled() || r.exposure() == c.start.exposure()) << c.describe();
