@@ -1,13 +1,12 @@
 // tests/clbl/fifo_test_support.h
 // Shared pieces of the FIFO handling, driver and diagnostics tests: a
 // simulated FIFO in a recognisable non-default state, a snapshot of the
-// properties the driver must put back, and the kinds of logged writes.
+// properties the driver must put back, and readable forms of logged writes.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <array>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "toolkit/acq/trigger_model.h"
@@ -40,19 +39,14 @@ struct FifoState {
 
 inline std::ostream& operator<<(std::ostream& out, const FifoState& s) {
     out << "{trigger " << s.triggerEnable << ' ' << (s.triggerModel ? s.triggerModel->name() : "null") << ", lut[0] "
-        << (s.lut.empty() ? -1 : s.lut[0]) << ", exposure " << s.exposure << ", contrast";
-    for (double c : s.contrast) out << ' ' << c;
-    out << ", brightness";
-    for (double b : s.brightness) out << ' ' << b;
+        << (s.lut.empty() ? -1 : s.lut[0]) << ", exposure " << s.exposure << ", contrast/brightness";
+    for (std::size_t t = 0; t < s.contrast.size(); ++t) out << ' ' << s.contrast[t] << '/' << s.brightness[t];
     return out << '}';
 }
 
 inline FifoState stateOf(const kcSimFifo& fifo) {
-    FifoState s;
-    s.triggerEnable = fifo.triggerEnable();
-    s.triggerModel = &fifo.triggerModel();
-    s.lut = fifo.inputLut(kc8BitInputLutProp::eLutChannel0);
-    s.exposure = fifo.exposure();
+    FifoState s{fifo.triggerEnable(), &fifo.triggerModel(), fifo.inputLut(kc8BitInputLutProp::eLutChannel0),
+                fifo.exposure(), {}, {}};
     for (long t = 0; t < fifo.numTaps(); ++t) {
         s.contrast.push_back(fifo.contrast(static_cast<kcContrastBrightnessProp::Channel>(t)));
         s.brightness.push_back(fifo.brightness(static_cast<kcContrastBrightnessProp::Channel>(t)));
@@ -60,22 +54,15 @@ inline FifoState stateOf(const kcSimFifo& fifo) {
     return s;
 }
 
-// A noisy, seeded FIFO over a built-in scene, left in a state unlike the
-// balancing configuration: triggering off, hardware trigger, inverted LUT,
-// and (with two taps) taps of different contrast and brightness.
-inline kcPtrHandle<kcSimFifo> makeFifo(const char* scene = "chart", long numTaps = 1, long width = kWidth,
-                                       long height = kHeight) {
-    kcSimFifoOptions options;
-    options.numTaps = numTaps;
-    options.exposure = 0.02;
-    options.contrast = 0.4;
-    options.brightness = 0.1;
-    kcPtrHandle<kcSimFifo> fifo(
-        new kcSimFifo(kcSimCamera(kcSimScene::builtIn(scene, width, height), kSeed, true), options));
-    if (numTaps > 1) {
-        fifo->setContrastEx(0.7, 1);
-        fifo->setBrightnessEx(0.3, 1);
-    }
+// A noisy, seeded FIFO (of type F) over a built-in scene, left in a state
+// unlike the balancing configuration: triggering off, hardware trigger,
+// inverted LUT, and (with two taps) taps of different contrast and brightness.
+template <class F = kcSimFifo>
+kcPtrHandle<F> makeFifo(const char* scene = "chart", long numTaps = 1, long width = kWidth, long height = kHeight) {
+    const kcSimFifoOptions options{.numTaps = numTaps, .exposure = 0.02, .contrast = 0.4, .brightness = 0.1};
+    kcPtrHandle<F> fifo(new F(kcSimCamera(kcSimScene::builtIn(scene, width, height), kSeed, true), options));
+    if (numTaps > 1) fifo->setContrastEx(0.7, 1);
+    if (numTaps > 1) fifo->setBrightnessEx(0.3, 1);
     fifo->inputLut(invertedLut().data());
     fifo->triggerModel(kfHardwareTrigger());
     fifo->triggerEnable(false);
@@ -83,19 +70,25 @@ inline kcPtrHandle<kcSimFifo> makeFifo(const char* scene = "chart", long numTaps
     return fifo;
 }
 
-inline std::vector<kcSimFifoWrite::Kind> kindsOf(const std::vector<kcSimFifoWrite>& log, std::size_t from = 0,
-                                                 std::size_t count = static_cast<std::size_t>(-1)) {
+inline std::vector<kcSimFifoWrite::Kind> kindsOf(const std::vector<kcSimFifoWrite>& log, std::size_t from = 0) {
     std::vector<kcSimFifoWrite::Kind> kinds;
-    for (std::size_t i = from; i < log.size() && kinds.size() < count; ++i) kinds.push_back(log[i].kind);
+    for (std::size_t i = from; i < log.size(); ++i) kinds.push_back(log[i].kind);
     return kinds;
+}
+
+// The writes from `from` on, as described by the log, a refused one marked "!".
+inline std::string described(const std::vector<kcSimFifoWrite>& log, std::size_t from = 0) {
+    std::string text;
+    for (std::size_t i = from; i < log.size(); ++i)
+        text += (i > from ? " " : "") + log[i].describe() + (log[i].applied ? "" : "!");
+    return text;
 }
 
 // The restore's writes, in order.
 inline const std::vector<kcSimFifoWrite::Kind>& restoreKinds() {
-    static const std::vector<kcSimFifoWrite::Kind> kinds{kcSimFifoWrite::eTriggerEnable, kcSimFifoWrite::eInputLut,
-                                                         kcSimFifoWrite::eTriggerModel,  kcSimFifoWrite::eContrast,
-                                                         kcSimFifoWrite::eBrightness,    kcSimFifoWrite::eExposure,
-                                                         kcSimFifoWrite::eTriggerEnable};
+    using W = kcSimFifoWrite;
+    static const std::vector<W::Kind> kinds{W::eTriggerEnable, W::eInputLut, W::eTriggerModel, W::eContrast,
+                                            W::eBrightness,    W::eExposure, W::eTriggerEnable};
     return kinds;
 }
 
