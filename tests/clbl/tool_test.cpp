@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "clbl/candidate_tables.h"
 #include "tool_inspector.h"
@@ -18,22 +20,37 @@ kcColorBalanceMeasuredSetting tried(const kcColorCameraSettings& s, int pels, in
     m.measurement.brightCount = bright;
     return m;
 }
+
+using Found = std::pair<bool, std::size_t>;
+
+class ToolTest : public testing::Test {
+protected:
+    // Candidates `table` from `index` on: the result of the selection and the index it stops at.
+    Found select(std::vector<kcColorCameraSettings> table, std::size_t index, bool check) {
+        in.state().candidates = std::move(table);
+        in.state().candidateIndex = index;
+        const bool found = in.assignNextSettings(check);
+        return {found, in.state().candidateIndex};
+    }
+
+    kcColorBalanceTool tool;
+    kcColorBalanceToolInspector in{tool};
+};
+using Tool = ToolTest;
+using CandidateSelection = ToolTest;
+using ColorInitialisation = ToolTest;
 }  // namespace
 
-TEST(Tool, StartsInitialisedWithDefaults) {
-    kcColorBalanceTool tool;
+TEST_F(Tool, StartsInitialisedWithDefaults) {
     EXPECT_FALSE(tool.done());
     EXPECT_EQ(tool.subsamplingFactor(), 5u);
     EXPECT_EQ(tool.params(), kcColorBalanceParams());
     EXPECT_EQ(tool.result(), kcColorCameraSettings(0.0, 0.0, 0.0));
-    kcColorBalanceToolInspector in(tool);
     EXPECT_EQ(in.state().phase, kPhaseInitialSweep);
     EXPECT_EQ(in.state().candidates.size(), 720u);
 }
 
-TEST(Tool, InitProposesTheFirstTableEntryAndKeepsTheStartAsResult) {
-    kcColorBalanceTool tool;
-    kcColorBalanceToolInspector in(tool);
+TEST_F(Tool, InitProposesTheFirstTableEntryAndKeepsTheStartAsResult) {
     const kcColorCameraSettings start(0.02, 0.3, 0.4);
     const kcColorCameraSettings first = tool.init(kcColorBalanceParams(), start);
     EXPECT_EQ(first, kcColorCameraSettings(1e-6, 0.0, 0.0));
@@ -51,9 +68,7 @@ TEST(Tool, InitProposesTheFirstTableEntryAndKeepsTheStartAsResult) {
     EXPECT_EQ(in.state().candidates.size(), 1u);
 }
 
-TEST(Tool, EmptyImageHandleThrowsBadPointerAndChangesNothing) {
-    kcColorBalanceTool tool;
-    kcColorBalanceToolInspector in(tool);
+TEST_F(Tool, EmptyImageHandleThrowsBadPointerAndChangesNothing) {
     kcPtrHandle<kcAcqImage> empty;
     const kcColorCameraSettings before = in.current();
     EXPECT_THROW(tool.nextSettingsFromImages(empty, nullptr, 0), kcBadPointer);
@@ -63,78 +78,47 @@ TEST(Tool, EmptyImageHandleThrowsBadPointerAndChangesNothing) {
     EXPECT_EQ(in.state().candidateIndex, 0u);
 }
 
-TEST(CandidateSelection, SkipsCandidatesThatChangeADisabledSetting) {
-    kcColorBalanceTool tool;
-    kcColorBalanceToolInspector in(tool);
+TEST_F(CandidateSelection, SkipsCandidatesThatChangeADisabledSetting) {
     in.params().isExposureEnabled(false);
     in.current() = kcColorCameraSettings(0.01, 0.5, 0.5);
-    in.state().candidates = {{std::nextafter(0.01, 1.0), 0.1, 0.1}, {0.02, 0.2, 0.2}, {0.01, 0.3, 0.3}};
-    in.state().candidateIndex = 0;
-    EXPECT_TRUE(in.assignNextSettings(false));
-    EXPECT_EQ(in.state().candidateIndex, 2u);
+    const std::vector<kcColorCameraSettings> table{
+        {std::nextafter(0.01, 1.0), 0.1, 0.1}, {0.02, 0.2, 0.2}, {0.01, 0.3, 0.3}};
+    EXPECT_EQ(select(table, 0, false), Found(true, 2));
     EXPECT_EQ(in.current(), kcColorCameraSettings(0.01, 0.3, 0.3));
-
     // Past the end: false at once, nothing changes.
-    in.state().candidateIndex = 7;
-    EXPECT_FALSE(in.assignNextSettings(true));
-    EXPECT_EQ(in.state().candidateIndex, 7u);
+    EXPECT_EQ(select(table, 7, true), Found(false, 7));
     EXPECT_EQ(in.current(), kcColorCameraSettings(0.01, 0.3, 0.3));
-
     // No qualifying candidate: false, index at the table size.
     in.current() = kcColorCameraSettings(0.05, 0.5, 0.5);
-    in.state().candidateIndex = 0;
-    EXPECT_FALSE(in.assignNextSettings(false));
-    EXPECT_EQ(in.state().candidateIndex, 3u);
+    EXPECT_EQ(select(table, 0, false), Found(false, 3));
 }
 
-TEST(CandidateSelection, ExcludesTriedTooBrightAndTooDarkCandidates) {
-    kcColorBalanceTool tool;
-    kcColorBalanceToolInspector in(tool);
+TEST_F(CandidateSelection, ExcludesTriedTooBrightAndTooDarkCandidates) {
     const kcColorCameraSettings a(0.01, 0.5, 0.5);
+    // Within 1e-15 in every component: already tried, unless unchecked.
     in.tried() = {tried(a, 1000, 0, 0)};
-    in.state().bestGoodCount = 0;
-    in.state().candidates = {{0.01 + 1e-15, 0.5, 0.5 - 1e-15}, {0.02, 0.6, 0.6}};
-    in.state().candidateIndex = 0;
-    // Within 1e-15 in every component: already tried.
-    EXPECT_TRUE(in.assignNextSettings(true));
-    EXPECT_EQ(in.state().candidateIndex, 1u);
-    // Without the check the same candidate is taken.
-    in.state().candidateIndex = 0;
-    EXPECT_TRUE(in.assignNextSettings(false));
-    EXPECT_EQ(in.state().candidateIndex, 0u);
+    const std::vector<kcColorCameraSettings> near{{0.01 + 1e-15, 0.5, 0.5 - 1e-15}, {0.02, 0.6, 0.6}};
+    EXPECT_EQ(select(near, 0, true), Found(true, 1));
+    EXPECT_EQ(select(near, 0, false), Found(true, 0));
 
     // bestGoodCount 1000 gives the threshold 951.8...; 900 unsaturated pels is below it.
     in.state().bestGoodCount = 1000;
-    in.tried() = {tried(a, 1000, 0, 100)};
-    in.state().candidates = {{0.02, 0.5, 0.5}, {0.02, 0.4, 0.5}, {0.005, 0.5, 0.5}};
-    in.state().candidateIndex = 0;
-    EXPECT_TRUE(in.assignNextSettings(true));  // brighter in every component is excluded
-    EXPECT_EQ(in.state().candidateIndex, 1u);
-
-    in.tried() = {tried(a, 1000, 100, 0)};
-    in.state().candidates = {{0.005, 0.5, 0.5}, {0.005, 0.5, 0.6}};
-    in.state().candidateIndex = 0;
-    EXPECT_TRUE(in.assignNextSettings(true));  // darker in every component is excluded
-    EXPECT_EQ(in.state().candidateIndex, 1u);
-
-    // 952 pels left is not below the threshold: nothing excluded.
-    in.tried() = {tried(a, 1000, 48, 48)};
-    in.state().candidateIndex = 0;
-    EXPECT_TRUE(in.assignNextSettings(true));
-    EXPECT_EQ(in.state().candidateIndex, 0u);
+    in.tried() = {tried(a, 1000, 0, 100)};  // brighter in every component is excluded
+    EXPECT_EQ(select({{0.02, 0.5, 0.5}, {0.02, 0.4, 0.5}}, 0, true), Found(true, 1));
+    in.tried() = {tried(a, 1000, 100, 0)};  // darker in every component is excluded
+    const std::vector<kcColorCameraSettings> darker{{0.005, 0.5, 0.5}, {0.005, 0.5, 0.6}};
+    EXPECT_EQ(select(darker, 0, true), Found(true, 1));
+    in.tried() = {tried(a, 1000, 48, 48)};  // 952 pels left is not below the threshold
+    EXPECT_EQ(select(darker, 0, true), Found(true, 0));
 
     // The last candidate excluded: false, index at the size, current is that candidate.
-    in.tried() = {tried(kcColorCameraSettings(0.005, 0.5, 0.6), 1000, 0, 0)};
-    in.state().candidateIndex = 1;
-    EXPECT_FALSE(in.assignNextSettings(true));
-    EXPECT_EQ(in.state().candidateIndex, 2u);
-    EXPECT_EQ(in.current(), kcColorCameraSettings(0.005, 0.5, 0.6));
+    in.tried() = {tried(darker[1], 1000, 0, 0)};
+    EXPECT_EQ(select(darker, 1, true), Found(false, 2));
+    EXPECT_EQ(in.current(), darker[1]);
 }
 
-TEST(ColorInitialisation, HandOverInstallsTheWideGridWithTheCentreLast) {
-    kcColorBalanceTool tool;
-    kcColorBalanceToolInspector in(tool);
-    previousCandidates().clear();
+TEST_F(ColorInitialisation, HandOverInstallsTheWideGridWithTheCentreLast) {
+    previousCandidates().clear();  // shared by all tools
     in.state().candidates.clear();
     in.state().isFirstRound = true;
     in.current() = kcColorCameraSettings(0.01, 0.5, 0.5);
@@ -160,7 +144,6 @@ TEST(ColorInitialisation, HandOverInstallsTheWideGridWithTheCentreLast) {
     // Halved spread: not refused, and nothing of the previous table returns.
     in.state().searchSpread = 12.5;
     in.initializeSettingsForColorImage(false);
-    EXPECT_EQ(previousCandidates().size(), 27u);
     EXPECT_FALSE(in.state().candidates.empty());
     for (const auto& s : in.state().candidates)
         for (const auto& p : previousCandidates()) EXPECT_FALSE(s == p);
@@ -169,31 +152,26 @@ TEST(ColorInitialisation, HandOverInstallsTheWideGridWithTheCentreLast) {
     EXPECT_EQ(in.state().searchSpread, 5.0);
 }
 
-TEST(ColorInitialisation, ExtrapolatesAlongTheLastImprovement) {
-    kcColorBalanceTool tool;
-    kcColorBalanceToolInspector in(tool);
-    in.tried().clear();
-    in.state().previousSettings = kcColorCameraSettings(0.010, 0.5, 0.5);
-    in.current() = kcColorCameraSettings(0.014, 0.5, 0.5);
-    in.initializeSettingsForColorImageUsingLastBestResult();
-    ASSERT_EQ(in.state().candidates.size(), 4u);
-    const double expected[] = {0.016, 0.018, 0.020, 0.022};
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(in.state().candidates[i].exposure(), expected[i], 1e-15);
+TEST_F(ColorInitialisation, ExtrapolatesAlongTheLastImprovement) {
+    auto extrapolate = [&](const kcColorCameraSettings& previous, const kcColorCameraSettings& best) {
+        in.state().previousSettings = previous;
+        in.current() = best;
+        in.initializeSettingsForColorImageUsingLastBestResult();
+        return in.state().candidates;
+    };
+    const auto along = extrapolate({0.010, 0.5, 0.5}, {0.014, 0.5, 0.5});
+    ASSERT_EQ(along.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(along[i].exposure(), 0.016 + 0.002 * double(i), 1e-15);
     EXPECT_EQ(in.state().previousSettings, kcColorCameraSettings(0.014, 0.5, 0.5));
     EXPECT_FALSE(in.state().improvedInRound);
 
-    in.state().previousSettings = kcColorCameraSettings(0.01, 0.5, 0.5);
-    in.current() = kcColorCameraSettings(0.01, 0.75, 0.5);
-    in.initializeSettingsForColorImageUsingLastBestResult();
-    ASSERT_EQ(in.state().candidates.size(), 2u);
-    EXPECT_EQ(in.state().candidates[0].contrast(), 0.875);
-    EXPECT_EQ(in.state().candidates[1].contrast(), 1.0);
+    const auto contrasts = extrapolate({0.01, 0.5, 0.5}, {0.01, 0.75, 0.5});
+    ASSERT_EQ(contrasts.size(), 2u);
+    EXPECT_EQ(contrasts[0].contrast(), 0.875);
+    EXPECT_EQ(contrasts[1].contrast(), 1.0);
 
     // Best equal to the centre and already tried: one candidate, excluded.
-    in.state().previousSettings = kcColorCameraSettings(0.01, 0.5, 0.5);
-    in.current() = kcColorCameraSettings(0.01, 0.5, 0.5);
     in.tried() = {tried(kcColorCameraSettings(0.01, 0.5, 0.5), 100, 0, 0)};
-    in.initializeSettingsForColorImageUsingLastBestResult();
-    EXPECT_EQ(in.state().candidates.size(), 1u);
+    EXPECT_EQ(extrapolate({0.01, 0.5, 0.5}, {0.01, 0.5, 0.5}).size(), 1u);
     EXPECT_EQ(in.state().candidateIndex, 1u);
 }
