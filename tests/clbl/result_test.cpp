@@ -7,7 +7,6 @@
 #include <vector>
 
 namespace {
-
 kcColorBalanceResult sample() {
     kcColorBalanceResult r;
     r.exposure(0.0125);
@@ -15,72 +14,41 @@ kcColorBalanceResult sample() {
     r.brightness(0.75);
     r.positive8BitLut(true);
     kcAcquireInfo info;
-    info.failure(kcAcqFailure(4));
     info.acquisitionNumber(31);
-    info.timeStamp(1.25);
     r.acqInfo(info);
     return r;
 }
-
-std::vector<unsigned char> stored(kcColorBalanceResult r) {
-    kcArchive out = kcArchive::storing();
-    out || r;
-    return out.bytes();
-}
-
 }  // namespace
 
 TEST(ColorBalanceResult, ComparesSettingsAndFlagExactlyButNotTheAcquisitionInfo) {
-    EXPECT_TRUE(kcColorBalanceResult() == kcColorBalanceResult());
-    const kcColorBalanceResult defaults;
-    EXPECT_EQ(defaults.exposure(), 0.0);
-    EXPECT_FALSE(defaults.positive8BitLut());
-    EXPECT_EQ(defaults.acqInfo(), kcAcquireInfo());
-
     const kcColorBalanceResult a = sample();
     kcColorBalanceResult b = a;
     b.acqInfo(kcAcquireInfo());
     EXPECT_TRUE(a == b);
-
-    kcColorBalanceResult lastBit = a;
-    lastBit.exposure(std::nextafter(a.exposure(), 1.0));
-    EXPECT_FALSE(a == lastBit);
-    kcColorBalanceResult contrast = a;
-    contrast.contrast(-0.2500001);
-    EXPECT_FALSE(a == contrast);
-    kcColorBalanceResult brightness = a;
-    brightness.brightness(0.0);
-    EXPECT_FALSE(a == brightness);
-    kcColorBalanceResult flag = a;
-    flag.positive8BitLut(false);
-    EXPECT_FALSE(a == flag);
+    for (int field = 0; field < 4; ++field) {  // each differing in its last bit
+        b = a;
+        if (field == 0) b.exposure(std::nextafter(a.exposure(), 1.0));
+        if (field == 1) b.contrast(std::nextafter(a.contrast(), 1.0));
+        if (field == 2) b.brightness(std::nextafter(a.brightness(), 1.0));
+        if (field == 3) b.positive8BitLut(false);
+        EXPECT_FALSE(a == b) << "field " << field;
+    }
 }
 
-TEST(ColorBalanceResultArchive, RoundTripsEveryFieldIncludingTheAcquisitionInfo) {
-    const std::vector<unsigned char> bytes = stored(sample());
-    EXPECT_EQ(bytes[0], 0);
+TEST(ColorBalanceResultArchive, RoundTripsEveryFieldAndRejectsANewerVersionLeavingTheTargetUnchanged) {
+    kcArchive out = kcArchive::storing();
+    kcColorBalanceResult stored = sample();
+    out || stored;
     kcColorBalanceResult loaded;
-    kcArchive in = kcArchive::loading(bytes);
+    kcArchive in = kcArchive::loading(out.bytes());
     in || loaded;
-    EXPECT_TRUE(loaded == sample());
-    EXPECT_EQ(loaded.acqInfo(), sample().acqInfo());
-    EXPECT_EQ(loaded.contrast(), -0.25);
+    EXPECT_TRUE(loaded == sample() && loaded.acqInfo() == sample().acqInfo());
     EXPECT_EQ(in.remaining(), 0u);
-}
 
-TEST(ColorBalanceResultArchive, NewerOrTruncatedRecordsThrowAndLeaveTheTargetUnchanged) {
-    std::vector<unsigned char> newer = stored(kcColorBalanceResult());
-    newer[0] = 1;
-    kcColorBalanceResult target = sample();
+    std::vector<unsigned char> newer = out.bytes();
+    newer.at(0) = 1;
+    kcColorBalanceResult target;
     kcArchive newerIn = kcArchive::loading(newer);
     EXPECT_THROW(newerIn || target, kcArchive::UnknownVersion);
-
-    const std::vector<unsigned char> full = stored(kcColorBalanceResult());
-    for (std::size_t cut = 0; cut < full.size(); ++cut) {
-        kcArchive in =
-            kcArchive::loading(std::vector<unsigned char>(full.begin(), full.begin() + static_cast<long>(cut)));
-        EXPECT_THROW(in || target, kcArchive::Errors) << "cut at " << cut;
-    }
-    EXPECT_TRUE(target == sample());
-    EXPECT_EQ(target.acqInfo(), sample().acqInfo());
+    EXPECT_TRUE(target == kcColorBalanceResult() && target.acqInfo() == kcAcquireInfo());
 }
