@@ -39,7 +39,9 @@ constexpr long kMaxImages = kInitialSweepImages + kGreySweepImages + kGridPasses
 // With step 0 nothing is snapped and the range holds exactly.
 inline bool withinRangeUpToStep(double value, double low, double high, double step) {
     const auto slack = [step](double bound) { return step == 0.0 ? 0.0 : step / 2 + std::fabs(bound) * 0x1p-22; };
-    return value >= low - slack(low) && value <= high + slack(high);
+    // Compared with the bound itself first: an infinite bound has an
+    // infinite slack, and inf - inf is not a number.
+    return (value >= low || value >= low - slack(low)) && (value <= high || value <= high + slack(high));
 }
 
 }  // namespace search_limits
