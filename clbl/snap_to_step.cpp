@@ -16,5 +16,8 @@ double snapToStep(double value, double step) {
     const float single = static_cast<float>(quotient);
     // Rounding to single precision can carry the quotient up to 2^63.
     if (std::fabs(single) >= static_cast<float>(kLongLimit)) return value;
-    return static_cast<double>(iRound(single)) * step;
+    // Zero is a multiple of every step; written as such, because 0 x an
+    // infinite step would not be a number.
+    const long multiple = iRound(single);
+    return multiple == 0 ? 0.0 : static_cast<double>(multiple) * step;
 }

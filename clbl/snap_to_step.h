@@ -8,5 +8,6 @@
 // taken to single precision and rounded to the nearest integer (halves away
 // from zero), times step. The value is also left unchanged when the
 // quotient is not finite or lies beyond the range of long, where no whole
-// multiple can be formed.
+// multiple can be formed. A quotient that rounds to 0 gives 0.0, also for an
+// infinite step.
 CLBL_EXPORT double snapToStep(double value, double step);
