@@ -185,7 +185,9 @@ TEST_F(GenICamFifoOnFakeCamera, CameraStoppedMidRunGivesAnErrorOrATimeoutNotAHan
     }
     // Once the camera is known lost, every later call fails at once instead
     // of waiting for it.
-    if (camera->isLost()) EXPECT_THROW(camera->exposure(0.01), kcGenICamError);
+    if (camera->isLost()) {
+        EXPECT_THROW(camera->exposure(0.01), kcGenICamError);
+    }
 }
 
 TEST(GenICamFifo, RefusesACameraNameThatIsNotFoundNamingItAndBadOptions) {
