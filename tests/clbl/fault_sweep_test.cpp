@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "clbl/driver.h"
@@ -21,8 +22,6 @@ using namespace fifo_test;
 
 namespace {
 
-constexpr std::uint64_t kSweepSeed = 21;
-constexpr long kTaps = 2;
 constexpr long kAttentionStatus = 4321;  // recognisable in the attention failure's message
 constexpr long kFailureCode = 77;
 
@@ -35,30 +34,10 @@ kcColorBalanceParams sweepParams() {
     return params;
 }
 
-// A FIFO unlike the balancing configuration (triggering off, hardware
-// trigger, inverted LUT), with two taps of the same contrast and brightness
-// so that every tap must come back as found.
-kcPtrHandle<kcSimFifo> makeSweepFifo() {
-    kcSimFifoOptions options;
-    options.numTaps = kTaps;
-    options.exposure = 0.02;
-    options.contrast = 0.4;
-    options.brightness = 0.1;
-    kcPtrHandle<kcSimFifo> fifo(
-        new kcSimFifo(kcSimCamera(kcSimScene::builtIn("chart", kWidth, kHeight), kSweepSeed, true), options));
-    fifo->inputLut(invertedLut().data());
-    fifo->triggerModel(kfHardwareTrigger());
-    fifo->triggerEnable(false);
-    fifo->clearWriteLog();
-    return fifo;
-}
-
 // A result no run produces, to tell whether the driver wrote it.
 kcColorBalanceResult sentinel() {
     kcColorBalanceResult r;
     r.exposure(-1.0);
-    r.contrast(-2.0);
-    r.brightness(-3.0);
     r.positive8BitLut(false);
     kcAcquireInfo info;
     info.acquisitionNumber(123456);
@@ -72,52 +51,39 @@ kcColorCameraSettings settingsOf(const kcColorBalanceResult& r) {
     return kcColorCameraSettings(r.exposure(), r.contrast(), r.brightness());
 }
 
-enum class Seen { normalReturn, timeout, badPointer, statusFailure, other };
-
-const char* name(Seen seen) {
-    switch (seen) {
-        case Seen::normalReturn:
-            return "normal return";
-        case Seen::timeout:
-            return "kcTimeout::Expired";
-        case Seen::badPointer:
-            return "kcBadPointer";
-        case Seen::statusFailure:
-            return "kcStatusFailure";
-        default:
-            return "another exception";
-    }
+// A FIFO unlike the balancing configuration, with two taps of the same
+// contrast and brightness (the restore puts one value on every tap).
+kcPtrHandle<kcSimFifo> sweepFifo() {
+    kcPtrHandle<kcSimFifo> fifo = makeFifo("chart", 2);
+    fifo->setContrastEx(0.4, kcContrastBrightnessProp::kAllTaps);
+    fifo->setBrightnessEx(0.1, kcContrastBrightnessProp::kAllTaps);
+    fifo->clearWriteLog();
+    return fifo;
 }
 
+// What the caller saw: "return", or the type of the exception caught.
 struct DriverRun {
-    Seen seen = Seen::other;
+    std::string seen;
     std::wstring message;
     kcColorBalanceResult result = sentinel();
-    FifoState found;
-    FifoState after;
+    FifoState found, after;
     std::vector<kcSimFifoWrite> log;
     unsigned long acquisitions = 0;
 };
 
-DriverRun runDriver(const kcSimFifoFaults& faults, const kcColorBalanceParams& params = sweepParams()) {
-    kcPtrHandle<kcSimFifo> fifo = makeSweepFifo();
+DriverRun runDriver(kcSimFifoFaults faults) {
+    kcPtrHandle<kcSimFifo> fifo = sweepFifo();
     DriverRun run;
     run.found = stateOf(*fifo);
+    faults.failureCode = kFailureCode;
+    faults.attentionStatus = kAttentionStatus;
     fifo->setFaults(faults);
     try {
-        kfColorBalance(fifo, params, run.result, nullptr, 0);
-        run.seen = Seen::normalReturn;
-    } catch (const kcTimeout::Expired& e) {
-        run.seen = Seen::timeout;
+        kfColorBalance(fifo, sweepParams(), run.result, nullptr, 0);
+        run.seen = "return";
+    } catch (const kcException& e) {  // anything else fails the test as it escapes
+        run.seen = typeid(e).name();
         run.message = e.message();
-    } catch (const kcBadPointer& e) {
-        run.seen = Seen::badPointer;
-        run.message = e.message();
-    } catch (const kcStatusFailure& e) {
-        run.seen = Seen::statusFailure;
-        run.message = e.message();
-    } catch (...) {
-        run.seen = Seen::other;
     }
     fifo->setFaults(kcSimFifoFaults());
     run.after = stateOf(*fifo);
@@ -131,9 +97,7 @@ DriverRun runDriver(const kcSimFifoFaults& faults, const kcColorBalanceParams& p
 // prepares it, so it sees the same images).
 struct Reference {
     DriverRun run;
-    unsigned long acquisitions = 0;  // N_end
-    std::size_t writes = 0;          // W_end
-    std::size_t restoreStart = 0;    // index of the restore's first write
+    std::size_t restoreStart = 0;  // index of the restore's first write
     std::vector<kcColorCameraSettings> resultAfter;
 };
 
@@ -141,18 +105,14 @@ const Reference& reference() {
     static const Reference ref = [] {
         Reference r;
         r.run = runDriver(kcSimFifoFaults());
-        r.acquisitions = r.run.acquisitions;
-        r.writes = r.run.log.size();
-        r.restoreStart = r.writes - restoreKinds().size();
-
-        kcPtrHandle<kcSimFifo> twin = makeSweepFifo();
+        r.restoreStart = r.run.log.size() - restoreKinds().size();
+        kcPtrHandle<kcSimFifo> twin = sweepFifo();
         twin->triggerModel(kfManualTrigger());
         twin->triggerEnable(true);
         twin->inputLut(kc8BitInputLutProp::positive8BitLut);
-        const kcColorBalanceParams params = sweepParams();
         kcColorBalanceTool tool;
         kcColorCameraSettings settings =
-            tool.init(params, kcColorCameraSettings(params.exposureRange().start(), 0.0, 0.0));
+            tool.init(sweepParams(), kcColorCameraSettings(sweepParams().exposureRange().start(), 0.0, 0.0));
         r.resultAfter.push_back(tool.result());
         while (!tool.done()) {
             kcAcquireInfo info;
@@ -169,26 +129,13 @@ const Reference& reference() {
 // The FIFO state with the property that a write of `kind` sets blanked out,
 // for comparing all the others after that write failed.
 FifoState without(FifoState s, kcSimFifoWrite::Kind kind) {
-    switch (kind) {
-        case kcSimFifoWrite::eTriggerEnable:
-            s.triggerEnable = false;
-            break;
-        case kcSimFifoWrite::eTriggerModel:
-            s.triggerModel = nullptr;
-            break;
-        case kcSimFifoWrite::eInputLut:
-            s.lut.clear();
-            break;
-        case kcSimFifoWrite::eExposure:
-            s.exposure = 0.0;
-            break;
-        case kcSimFifoWrite::eContrast:
-            s.contrast.clear();
-            break;
-        case kcSimFifoWrite::eBrightness:
-            s.brightness.clear();
-            break;
-    }
+    using W = kcSimFifoWrite;
+    if (kind == W::eTriggerEnable) s.triggerEnable = false;
+    if (kind == W::eTriggerModel) s.triggerModel = nullptr;
+    if (kind == W::eInputLut) s.lut.clear();
+    if (kind == W::eExposure) s.exposure = 0.0;
+    if (kind == W::eContrast) s.contrast.clear();
+    if (kind == W::eBrightness) s.brightness.clear();
     return s;
 }
 
@@ -204,86 +151,66 @@ void expectFilledAfter(const DriverRun& run, std::size_t images) {
 
 TEST(FaultSweep, TheFaultFreeRunIsShortAndHandsTheFifoBack) {
     const Reference& ref = reference();
-    ASSERT_EQ(ref.run.seen, Seen::normalReturn);
+    ASSERT_EQ(ref.run.seen, "return");
     EXPECT_EQ(ref.run.after, ref.run.found);
     EXPECT_EQ(settingsOf(ref.run.result), ref.resultAfter.back());
-    EXPECT_EQ(ref.acquisitions + 1, ref.resultAfter.size());
+    EXPECT_EQ(ref.run.acquisitions + 1, ref.resultAfter.size());
     EXPECT_EQ(kindsOf(ref.run.log, ref.restoreStart), restoreKinds());
-    // Short enough to sweep every position in well under a second.
-    EXPECT_GE(ref.acquisitions, 5u);
-    EXPECT_LE(ref.acquisitions, 80u);
-    RecordProperty("acquisitions", static_cast<int>(ref.acquisitions));
-    RecordProperty("writes", static_cast<int>(ref.writes));
+    // Short enough to sweep every position quickly, long enough to matter.
+    EXPECT_GE(ref.run.acquisitions, 5u);
+    EXPECT_LE(ref.run.acquisitions, 80u);
 }
 
 TEST(FaultSweep, EveryAcquisitionFaultAtEveryAcquisitionEndsAsTheFailureTableSays) {
-    const Reference& ref = reference();
-    for (unsigned long n = 1; n <= ref.acquisitions; ++n) {
-        SCOPED_TRACE("acquisition " + std::to_string(n));
-        const std::size_t before = n - 1;  // images the tool had seen
-
-        // A failure code: the search ends normally with the failure reported.
-        kcSimFifoFaults faults;
-        faults.failureCodeAt = n;
-        faults.failureCode = kFailureCode;
-        DriverRun run = runDriver(faults);
-        EXPECT_EQ(run.seen, Seen::normalReturn) << name(run.seen);
-        expectFilledAfter(run, before);
-        EXPECT_EQ(run.result.acqInfo().failure().code(), kFailureCode);
-        EXPECT_EQ(run.acquisitions, n);
-        EXPECT_EQ(run.after, run.found);
-
-        // An unbound image: the same, without a failure code.
-        faults = kcSimFifoFaults();
-        faults.unboundImageAt = n;
-        run = runDriver(faults);
-        EXPECT_EQ(run.seen, Seen::normalReturn) << name(run.seen);
-        expectFilledAfter(run, before);
-        EXPECT_EQ(run.result.acqInfo().failure().code(), 0);
-        EXPECT_EQ(run.acquisitions, n);
-        EXPECT_EQ(run.after, run.found);
-
-        // An empty handle: kcBadPointer, result untouched.
-        faults = kcSimFifoFaults();
-        faults.emptyHandleAt = n;
-        run = runDriver(faults);
-        EXPECT_EQ(run.seen, Seen::badPointer) << name(run.seen);
-        EXPECT_TRUE(isSentinel(run.result));
-        EXPECT_EQ(run.after, run.found);
-
-        // A timeout: the result is filled, then a new timeout is thrown.
-        faults = kcSimFifoFaults();
-        faults.timeoutAt = n;
-        run = runDriver(faults);
-        EXPECT_EQ(run.seen, Seen::timeout) << name(run.seen);
-        EXPECT_EQ(run.message, kcTimeout::Expired().message());
-        expectFilledAfter(run, before);
-        EXPECT_EQ(run.result.acqInfo().failure().code(), 0);
-        EXPECT_EQ(run.after, run.found);
-
-        // A failing attention check before it: that failure, result untouched.
-        faults = kcSimFifoFaults();
-        faults.attentionFailureBefore = n;
-        faults.attentionStatus = kAttentionStatus;
-        run = runDriver(faults);
-        EXPECT_EQ(run.seen, Seen::statusFailure) << name(run.seen);
-        EXPECT_NE(run.message.find(std::to_wstring(kAttentionStatus)), std::wstring::npos);
-        EXPECT_TRUE(isSentinel(run.result));
-        EXPECT_EQ(run.acquisitions, n - 1);
-        EXPECT_EQ(run.after, run.found);
+    // The failure table: what the caller sees, whether the result is filled
+    // (with the images before the fault), the failure code reported and a
+    // text the message holds (the whole message for a timeout).
+    struct Row {
+        unsigned long kcSimFifoFaults::*at;
+        std::string seen;
+        bool filled;
+        long code;
+        std::wstring message;
+    };
+    const std::vector<Row> table{
+        {&kcSimFifoFaults::failureCodeAt, "return", true, kFailureCode, L""},
+        {&kcSimFifoFaults::unboundImageAt, "return", true, 0, L""},
+        {&kcSimFifoFaults::emptyHandleAt, typeid(kcBadPointer).name(), false, 0, L""},
+        {&kcSimFifoFaults::timeoutAt, typeid(kcTimeout::Expired).name(), true, 0, kcTimeout::Expired().message()},
+        {&kcSimFifoFaults::attentionFailureBefore, typeid(kcStatusFailure).name(), false, 0,
+         std::to_wstring(kAttentionStatus)},
+    };
+    for (unsigned long n = 1; n <= reference().run.acquisitions; ++n) {
+        for (const Row& row : table) {
+            SCOPED_TRACE("acquisition " + std::to_string(n) + ", expecting " + row.seen);
+            kcSimFifoFaults faults;
+            faults.*row.at = n;
+            const DriverRun run = runDriver(faults);
+            EXPECT_EQ(run.seen, row.seen);
+            EXPECT_NE(run.message.find(row.message), std::wstring::npos);
+            if (row.seen == typeid(kcTimeout::Expired).name()) {
+                EXPECT_EQ(run.message, row.message);
+            }
+            if (row.filled) expectFilledAfter(run, n - 1);
+            EXPECT_EQ(run.result.acqInfo().failure().code(), row.code);
+            EXPECT_EQ(isSentinel(run.result), !row.filled);
+            // The attention check fails before its acquisition is made.
+            EXPECT_EQ(run.acquisitions, row.at == &kcSimFifoFaults::attentionFailureBefore ? n - 1 : n);
+            EXPECT_EQ(run.after, run.found);
+        }
     }
 }
 
 TEST(FaultSweep, AFailingPropertyWriteAtEveryWriteEndsAsTheFailureTableSays) {
     const Reference& ref = reference();
-    for (std::size_t w = 1; w <= ref.writes; ++w) {
+    for (std::size_t w = 1; w <= ref.run.log.size(); ++w) {
         const kcSimFifoWrite::Kind kind = ref.run.log[w - 1].kind;
         SCOPED_TRACE("write " + std::to_string(w) + " (" + kcSimFifoWrite::kindName(kind) + ")");
         kcSimFifoFaults faults;
         faults.failWriteAt = w;
         const DriverRun run = runDriver(faults);
         // Whatever failed, the caller hears of it.
-        EXPECT_EQ(run.seen, Seen::statusFailure) << name(run.seen);
+        EXPECT_EQ(run.seen, typeid(kcStatusFailure).name());
         EXPECT_NE(run.message.find(L"property write"), std::wstring::npos) << "not the write's failure";
         if (w <= ref.restoreStart) {
             // While preparing or searching: the result is untouched and the
@@ -294,7 +221,7 @@ TEST(FaultSweep, AFailingPropertyWriteAtEveryWriteEndsAsTheFailureTableSays) {
             // In the restore after a finished search: the result is filled;
             // every property but the one refused is back, and every restore
             // step was still attempted.
-            expectFilledAfter(run, ref.acquisitions);
+            expectFilledAfter(run, ref.run.acquisitions);
             EXPECT_EQ(without(run.after, kind), without(run.found, kind));
             EXPECT_EQ(kindsOf(run.log, ref.restoreStart), restoreKinds());
         }
@@ -303,36 +230,30 @@ TEST(FaultSweep, AFailingPropertyWriteAtEveryWriteEndsAsTheFailureTableSays) {
 
 TEST(FaultSweep, AFailingRestoreWriteWhileAnErrorUnwindsLetsThatErrorThrough) {
     const Reference& ref = reference();
+    const unsigned long last = ref.run.acquisitions;
     // Writes before the restore: the preparation's, then five per acquisition.
-    const std::size_t preparation = ref.restoreStart - 5 * ref.acquisitions;
-    for (unsigned long n : {1ul, ref.acquisitions / 2 + 1, ref.acquisitions}) {
+    const std::size_t preparation = ref.restoreStart - 5 * last;
+    for (unsigned long n : {1ul, last / 2 + 1, last}) {
         for (std::size_t step = 0; step < restoreKinds().size(); ++step) {
             const kcSimFifoWrite::Kind kind = restoreKinds()[step];
-            SCOPED_TRACE("acquisition " + std::to_string(n) + ", restore step " + std::to_string(step + 1) + " (" +
-                         kcSimFifoWrite::kindName(kind) + ")");
             const std::size_t failingWrite = preparation + 5 * n + step + 1;
-
-            // A timeout unwinds: it reaches the caller with the result filled.
-            kcSimFifoFaults faults;
-            faults.timeoutAt = n;
-            faults.failWriteAt = failingWrite;
-            DriverRun run = runDriver(faults);
-            EXPECT_EQ(run.seen, Seen::timeout) << name(run.seen);
-            expectFilledAfter(run, n - 1);
-            ASSERT_EQ(run.log.size(), failingWrite + restoreKinds().size() - step - 1);
-            EXPECT_FALSE(run.log[failingWrite - 1].applied);
-            EXPECT_EQ(run.log[failingWrite - 1].kind, kind);
-            EXPECT_EQ(without(run.after, kind), without(run.found, kind));
-
-            // An empty handle unwinds: kcBadPointer, result untouched.
-            faults = kcSimFifoFaults();
-            faults.emptyHandleAt = n;
-            faults.failWriteAt = failingWrite;
-            run = runDriver(faults);
-            EXPECT_EQ(run.seen, Seen::badPointer) << name(run.seen);
-            EXPECT_TRUE(isSentinel(run.result));
-            EXPECT_FALSE(run.log[failingWrite - 1].applied);
-            EXPECT_EQ(without(run.after, kind), without(run.found, kind));
+            for (bool timeout : {true, false}) {
+                SCOPED_TRACE("acquisition " + std::to_string(n) + ", restore step " + std::to_string(step + 1));
+                // A timeout reaches the caller with the result filled, an
+                // empty handle as kcBadPointer with the result untouched.
+                kcSimFifoFaults faults;
+                (timeout ? faults.timeoutAt : faults.emptyHandleAt) = n;
+                faults.failWriteAt = failingWrite;
+                const DriverRun run = runDriver(faults);
+                EXPECT_EQ(run.seen, timeout ? typeid(kcTimeout::Expired).name() : typeid(kcBadPointer).name());
+                if (timeout) expectFilledAfter(run, n - 1);
+                EXPECT_EQ(isSentinel(run.result), !timeout);
+                // The rest of the restore still ran.
+                ASSERT_EQ(run.log.size(), failingWrite + restoreKinds().size() - step - 1);
+                EXPECT_FALSE(run.log[failingWrite - 1].applied);
+                EXPECT_EQ(run.log[failingWrite - 1].kind, kind);
+                EXPECT_EQ(without(run.after, kind), without(run.found, kind));
+            }
         }
     }
 }

@@ -42,11 +42,11 @@ struct Case {
         std::ostringstream out;
         out.precision(17);
         const kcRange r = params.exposureRange();
-        out << "scene " << scene << " seed " << sceneSeed << ", enabled e/c/b " << params.isExposureEnabled()
+        out << scene << " seed " << sceneSeed << ", enabled " << params.isExposureEnabled()
             << params.isContrastEnabled() << params.isBrightnessEnabled() << ", steps " << params.minExposureStepSize()
-            << ' ' << params.minContrastStepSize() << ' ' << params.minBrightnessStepSize() << ", range [" << r.start()
-            << ", " << r.end() << "], start (" << start.exposure() << ", " << start.contrast() << ", "
-            << start.brightness() << ")";
+            << ' ' << params.minContrastStepSize() << ' ' << params.minBrightnessStepSize() << ", range " << r.start()
+            << ".." << r.end() << ", start " << start.exposure() << ' ' << start.contrast() << ' '
+            << start.brightness();
         return out.str();
     }
 };
@@ -62,16 +62,8 @@ Case randomCase(std::uint64_t seed) {
     c.params.isContrastEnabled(pick(3) != 0);
     c.params.isBrightnessEnabled(pick(3) != 0);
     auto planeStep = [&]() {
-        switch (pick(4)) {
-            case 0:
-                return 0.0;
-            case 1:
-                return 0.5;
-            case 2:
-                return 0.0009765625;
-            default:
-                return uniform(0.0, 0.5);
-        }
+        const int kind = pick(4);
+        return kind == 0 ? 0.0 : kind == 1 ? 0.5 : kind == 2 ? 0.0009765625 : uniform(0.0, 0.5);
     };
     c.params.minContrastStepSize(planeStep());
     c.params.minBrightnessStepSize(planeStep());
@@ -124,12 +116,9 @@ Case randomCase(std::uint64_t seed) {
 // The settings as a camera would take them: exposure finite and not
 // negative, contrast and brightness finite.
 kcColorCameraSettings renderable(const kcColorCameraSettings& s) {
-    double e = s.exposure();
-    if (!(e >= 0.0)) e = 0.0;
-    if (e > kLargestRenderedExposure) e = kLargestRenderedExposure;
-    const double contrast = std::isfinite(s.contrast()) ? s.contrast() : 0.0;
-    const double brightness = std::isfinite(s.brightness()) ? s.brightness() : 0.0;
-    return kcColorCameraSettings(e, contrast, brightness);
+    const auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+    const double e = s.exposure() >= 0.0 ? std::min(s.exposure(), kLargestRenderedExposure) : 0.0;
+    return kcColorCameraSettings(e, finite(s.contrast()), finite(s.brightness()));
 }
 
 struct Outcome {
@@ -166,16 +155,15 @@ TEST(SearchTermination, EndsWithinTheBoundAndInRangeForRandomParametersAndScenes
         const kcColorCameraSettings& r = out.result;
         const kcRange range = c.params.exposureRange();
         using search_limits::withinRangeUpToStep;
-        const bool exposureInRange =
-            !c.params.isExposureEnabled() || !(range.start() <= range.end()) ||
-            withinRangeUpToStep(r.exposure(), range.start(), range.end(), c.params.minExposureStepSize());
-        EXPECT_TRUE(exposureInRange) << "exposure " << r.exposure() << ": " << c.describe();
-        const bool contrastInRange = !c.params.isContrastEnabled() ||
-                                     withinRangeUpToStep(r.contrast(), 0.0, 1.0, c.params.minContrastStepSize());
-        EXPECT_TRUE(contrastInRange) << "contrast " << r.contrast() << ": " << c.describe();
-        const bool brightnessInRange = !c.params.isBrightnessEnabled() ||
-                                       withinRangeUpToStep(r.brightness(), 0.0, 1.0, c.params.minBrightnessStepSize());
-        EXPECT_TRUE(brightnessInRange) << "brightness " << r.brightness() << ": " << c.describe();
+        EXPECT_TRUE(!c.params.isExposureEnabled() || !(range.start() <= range.end()) ||
+                    withinRangeUpToStep(r.exposure(), range.start(), range.end(), c.params.minExposureStepSize()))
+            << "exposure " << r.exposure() << ": " << c.describe();
+        EXPECT_TRUE(!c.params.isContrastEnabled() ||
+                    withinRangeUpToStep(r.contrast(), 0.0, 1.0, c.params.minContrastStepSize()))
+            << "contrast " << r.contrast() << ": " << c.describe();
+        EXPECT_TRUE(!c.params.isBrightnessEnabled() ||
+                    withinRangeUpToStep(r.brightness(), 0.0, 1.0, c.params.minBrightnessStepSize()))
+            << "brightness " << r.brightness() << ": " << c.describe();
         // Disabled axes keep the start's value.
         EXPECT_TRUE(c.params.isExposureEnabled() || r.exposure() == c.start.exposure()) << c.describe();
         EXPECT_TRUE(c.params.isContrastEnabled() || r.contrast() == c.start.contrast()) << c.describe();
