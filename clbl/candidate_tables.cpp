@@ -98,6 +98,16 @@ std::vector<double> gridLinearLadder(bool enabled, double step, double x, double
     return ladderOfThree(rungs[0], rungs[1], rungs[2]);
 }
 
+// A table entry: default-constructed, then exposure, contrast and
+// brightness set in that order.
+kcColorCameraSettings settingsOf(double exposure, double contrast, double brightness) {
+    kcColorCameraSettings s;
+    s.exposure(exposure);
+    s.contrast(contrast);
+    s.brightness(brightness);
+    return s;
+}
+
 bool isExpanded(const kcColorCameraSettings& centre, double spread) {
     for (const kcExpandedCentre& r : expandedCentres()) {
         if (!differs(r.exposure, centre.exposure()) && !differs(r.contrast, centre.contrast()) &&
@@ -140,11 +150,7 @@ std::vector<kcColorCameraSettings> initialCandidateSettings(const kcColorBalance
     for (double c : contrasts)
         for (double b : brightnesses)
             for (double e : exposures) {
-                kcColorCameraSettings s;
-                s.exposure(e);
-                s.contrast(c);
-                s.brightness(b);
-                table.push_back(s);
+                table.push_back(settingsOf(e, c, b));
             }
     return table;
 }
@@ -171,11 +177,7 @@ std::vector<kcColorCameraSettings> candidateGridAround(const kcColorBalanceParam
             for (double b : brightnesses) {
                 if (e == centre.exposure() && c == centre.contrast() && b == centre.brightness()) continue;
                 if (isInTable(previousTable, e, c, b)) continue;
-                kcColorCameraSettings s;
-                s.exposure(e);
-                s.contrast(c);
-                s.brightness(b);
-                table.push_back(s);
+                table.push_back(settingsOf(e, c, b));
             }
     return table;
 }

@@ -93,15 +93,12 @@ __attribute__((target_clones("avx2", "default"))) void hueRow(const unsigned cha
     for (; x < width; ++x) hue[x] = hueAt(r[x], g[x], b[x]);
 }
 
-}  // namespace
-
-void kfRGBRowToHue(const unsigned char* r, const unsigned char* g, const unsigned char* b, unsigned char* hue,
-                   long width) {
-    hueRow(r, g, b, hue, width);
-}
-
-void kfPelRGBToHue(const kc3PlanePelBuffer& source, kcPelBuffer<unsigned char>& destination) {
-    if (!source.isBound()) throw kcUnboundBuffer(L"RGB to hue conversion of an unbound image");
+// Converts the three planes row by row into one new plane of the source
+// window's size; the planes' windows have one size, not necessarily one place.
+template <class RowConversion>
+void convertToPlane(const kc3PlanePelBuffer& source, kcPelBuffer<unsigned char>& destination,
+                    const wchar_t* unboundMessage, RowConversion convertRow) {
+    if (!source.isBound()) throw kcUnboundBuffer(unboundMessage);
     const long width = source.width();
     const long height = source.height();
     kcPelBuffer<unsigned char> result(width, height);
@@ -110,10 +107,21 @@ void kfPelRGBToHue(const kc3PlanePelBuffer& source, kcPelBuffer<unsigned char>& 
     const kcPelBuffer<unsigned char>& b = source.plane(2);
     if (width > 0) {
         for (long y = 0; y < height; ++y)
-            hueRow(r.pointToRow(r.window().top() + y), g.pointToRow(g.window().top() + y),
-                   b.pointToRow(b.window().top() + y), result.pointToRow(y), width);
+            convertRow(r.pointToRow(r.window().top() + y), g.pointToRow(g.window().top() + y),
+                       b.pointToRow(b.window().top() + y), result.pointToRow(y), width);
     }
     destination = result;
+}
+
+}  // namespace
+
+void kfRGBRowToHue(const unsigned char* r, const unsigned char* g, const unsigned char* b, unsigned char* hue,
+                   long width) {
+    hueRow(r, g, b, hue, width);
+}
+
+void kfPelRGBToHue(const kc3PlanePelBuffer& source, kcPelBuffer<unsigned char>& destination) {
+    convertToPlane(source, destination, L"RGB to hue conversion of an unbound image", hueRow);
 }
 
 void kfPelRGBToHSI(const kc3PlanePelBuffer& source, kc3PlanePelBuffer& destination) {
@@ -141,17 +149,5 @@ void kfPelRGBToHSI(const kc3PlanePelBuffer& source, kc3PlanePelBuffer& destinati
 }
 
 void kfPelRGBToI(const kc3PlanePelBuffer& source, kcPelBuffer<unsigned char>& destination) {
-    if (!source.isBound()) throw kcUnboundBuffer(L"RGB to intensity conversion of an unbound image");
-    const long width = source.width();
-    const long height = source.height();
-    kcPelBuffer<unsigned char> result(width, height);
-    const kcPelBuffer<unsigned char>& r = source.plane(0);
-    const kcPelBuffer<unsigned char>& g = source.plane(1);
-    const kcPelBuffer<unsigned char>& b = source.plane(2);
-    if (width > 0) {
-        for (long y = 0; y < height; ++y)
-            intensityRow(r.pointToRow(r.window().top() + y), g.pointToRow(g.window().top() + y),
-                         b.pointToRow(b.window().top() + y), result.pointToRow(y), width);
-    }
-    destination = result;
+    convertToPlane(source, destination, L"RGB to intensity conversion of an unbound image", intensityRow);
 }
