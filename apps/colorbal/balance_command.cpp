@@ -82,6 +82,23 @@ double goodPelFraction(const kcSimScene& scene, std::uint64_t seed, const kcColo
 
 }  // namespace
 
+double kfBalanceTimed(kcPtrHandle<kcAcqFifo> fifo, const kcColorBalanceParams& params, kcColorBalanceResult& result,
+                      kcDiagObject* diag, const std::function<void()>& endProgress) {
+    const Clock::time_point began = Clock::now();
+    try {
+        kfColorBalance(fifo, params, result, diag, diag ? kRecordResultImages : 0UL);
+    } catch (const kcTimeout::Expired& e) {
+        endProgress();
+        throw kcRunError(std::string("balancing stopped: an acquisition timed out (") + e.what() +
+                         "); nothing was saved");
+    } catch (const kcException& e) {
+        endProgress();
+        throw kcRunError(std::string("balancing failed: ") + e.what() + "; nothing was saved");
+    }
+    endProgress();
+    return std::chrono::duration<double>(Clock::now() - began).count();
+}
+
 int kfRunBalance(const kcBalanceOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
     const kcSimScene scene = kfLoadScene(options.scene, options.size);
 
@@ -98,17 +115,9 @@ int kfRunBalance(const kcBalanceOptions& options, std::ostream& out, std::ostrea
     if (options.diagnosticsDir) diag = std::make_unique<kcDiagObject>();
 
     kcColorBalanceResult result;
-    const Clock::time_point began = Clock::now();
-    try {
-        kfColorBalance(fifo, options.params, result, diag.get(), diag ? kRecordResultImages : 0UL);
-    } catch (const kcTimeout::Expired& e) {
-        throw kcRunError(std::string("balancing stopped: an acquisition timed out (") + e.what() +
-                         "); nothing was saved");
-    } catch (const kcException& e) {
-        throw kcRunError(std::string("balancing failed: ") + e.what() + "; nothing was saved");
-    }
-    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
-    if (progressLine) progressLine->clear();
+    const double seconds = kfBalanceTimed(fifo, options.params, result, diag.get(), [&progressLine] {
+        if (progressLine) progressLine->clear();
+    });
 
     kcBalanceReport report;
     report.scene = options.scene;

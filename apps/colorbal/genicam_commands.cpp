@@ -8,6 +8,7 @@
 #include <string>
 
 #include "apps/colorbal/app_errors.h"
+#include "apps/colorbal/balance_command.h"
 #include "apps/colorbal/archive_files.h"
 #include "apps/colorbal/diagnostics_export.h"
 #include "apps/colorbal/progress_fifo.h"
@@ -111,19 +112,9 @@ int balanceCamera(const std::string& name, const kcBalanceOptions& options, std:
     if (options.diagnosticsDir) diag = std::make_unique<kcDiagObject>();
 
     kcColorBalanceResult result;
-    const Clock::time_point began = Clock::now();
-    try {
-        kfColorBalance(fifo, params, result, diag.get(), diag ? kRecordResultImages : 0UL);
-    } catch (const kcTimeout::Expired& e) {
+    const double seconds = kfBalanceTimed(fifo, params, result, diag.get(), [&drawn, &err] {
         if (drawn) err << "\n";
-        throw kcRunError(std::string("balancing stopped: an acquisition timed out (") + e.what() +
-                         "); nothing was saved");
-    } catch (const kcException& e) {
-        if (drawn) err << "\n";
-        throw kcRunError(std::string("balancing failed: ") + e.what() + "; nothing was saved");
-    }
-    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
-    if (drawn) err << "\n";
+    });
 
     if (options.saveResult) kfWriteResultFile(*options.saveResult, result);
     if (options.saveParams) kfWriteParamsFile(*options.saveParams, params);
