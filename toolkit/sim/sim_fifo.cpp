@@ -126,28 +126,25 @@ double kcSimFifo::contrast(Channel channel) const { return contrast_[channelInde
 
 double kcSimFifo::brightness(Channel channel) const { return brightness_[channelIndex(channel)]; }
 
-void kcSimFifo::setContrastEx(double value, long tap) {
+void kcSimFifo::writeTaps(kcSimFifoWrite::Kind kind, double value, long tap, std::vector<double>& taps,
+                          const wchar_t* what) {
     kcSimFifoWrite entry;
-    entry.kind = kcSimFifoWrite::eContrast;
+    entry.kind = kind;
     entry.value = value;
     entry.tap = tap;
     receiveWrite(std::move(entry));
-    requireFinite(value, L"contrast");
-    std::fill(contrast_.begin() + static_cast<std::ptrdiff_t>(firstTap(tap)),
-              contrast_.begin() + static_cast<std::ptrdiff_t>(endTap(tap)), value);
+    requireFinite(value, what);
+    std::fill(taps.begin() + static_cast<std::ptrdiff_t>(firstTap(tap)),
+              taps.begin() + static_cast<std::ptrdiff_t>(endTap(tap)), value);
     markApplied();
 }
 
+void kcSimFifo::setContrastEx(double value, long tap) {
+    writeTaps(kcSimFifoWrite::eContrast, value, tap, contrast_, L"contrast");
+}
+
 void kcSimFifo::setBrightnessEx(double value, long tap) {
-    kcSimFifoWrite entry;
-    entry.kind = kcSimFifoWrite::eBrightness;
-    entry.value = value;
-    entry.tap = tap;
-    receiveWrite(std::move(entry));
-    requireFinite(value, L"brightness");
-    std::fill(brightness_.begin() + static_cast<std::ptrdiff_t>(firstTap(tap)),
-              brightness_.begin() + static_cast<std::ptrdiff_t>(endTap(tap)), value);
-    markApplied();
+    writeTaps(kcSimFifoWrite::eBrightness, value, tap, brightness_, L"brightness");
 }
 
 std::vector<unsigned char> kcSimFifo::inputLut(LutChannel channel) const {

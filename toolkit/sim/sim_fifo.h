@@ -135,6 +135,9 @@ private:
     // marks the logged entry applied once the property has changed.
     void receiveWrite(kcSimFifoWrite entry);
     void markApplied() { writeLog_.back().applied = true; }
+    // Logs a contrast or brightness write, then stores `value` in `taps`
+    // for the tap (or all taps) it names.
+    void writeTaps(kcSimFifoWrite::Kind kind, double value, long tap, std::vector<double>& taps, const wchar_t* what);
     // The taps a tap argument names; kcBadArgument for a bad one.
     std::size_t firstTap(long tap) const;
     std::size_t endTap(long tap) const;
