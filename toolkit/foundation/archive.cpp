@@ -225,35 +225,24 @@ kcArchive& kcArchive::operator||(unsigned long& value) { return integer(value); 
 kcArchive& kcArchive::operator||(long long& value) { return integer(value); }
 kcArchive& kcArchive::operator||(unsigned long long& value) { return integer(value); }
 
-kcArchive& kcArchive::operator||(float& value) {
-    static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559, "float must be IEEE-754 single");
-    std::uint32_t bits = 0;
+template <class Bits, class Real>
+kcArchive& kcArchive::real(Real& value, const char* what) {
+    static_assert(sizeof(Real) == sizeof(Bits) && std::numeric_limits<Real>::is_iec559, "reals must be IEEE-754");
+    Bits bits = 0;
     if (storing_) {
         std::memcpy(&bits, &value, sizeof bits);
         storeBits(bytes_, bits, sizeof bits);
         return *this;
     }
     unsigned char raw[sizeof bits];
-    get(raw, sizeof raw, "a float");
-    bits = static_cast<std::uint32_t>(loadBits(raw, sizeof raw));
+    get(raw, sizeof raw, what);
+    bits = static_cast<Bits>(loadBits(raw, sizeof raw));
     std::memcpy(&value, &bits, sizeof bits);
     return *this;
 }
 
-kcArchive& kcArchive::operator||(double& value) {
-    static_assert(sizeof(double) == 8 && std::numeric_limits<double>::is_iec559, "double must be IEEE-754 double");
-    std::uint64_t bits = 0;
-    if (storing_) {
-        std::memcpy(&bits, &value, sizeof bits);
-        storeBits(bytes_, bits, sizeof bits);
-        return *this;
-    }
-    unsigned char raw[sizeof bits];
-    get(raw, sizeof raw, "a double");
-    bits = loadBits(raw, sizeof raw);
-    std::memcpy(&value, &bits, sizeof bits);
-    return *this;
-}
+kcArchive& kcArchive::operator||(float& value) { return real<std::uint32_t>(value, "a float"); }
+kcArchive& kcArchive::operator||(double& value) { return real<std::uint64_t>(value, "a double"); }
 
 kcArchive& kcArchive::operator||(std::wstring& value) {
     using Unit = std::make_unsigned_t<wchar_t>;

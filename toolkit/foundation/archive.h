@@ -107,6 +107,8 @@ private:
     // against the bytes that remain.
     std::size_t getLength(std::size_t unitSize, const char* what);
     template <class T> kcArchive& integer(T& value);
+    // A float or double as its IEEE-754 bit pattern in Bits.
+    template <class Bits, class Real> kcArchive& real(Real& value, const char* what);
 
     std::vector<unsigned char> bytes_;
     std::size_t position_ = 0;
