@@ -16,24 +16,24 @@ void writeTagged(const std::string& path, const char* tagText, kcArchive& ar) {
     }
 }
 
+// The tag, then the record, written to `path`.
+template <class Record>
+void writeRecord(const std::string& path, const char* tagText, Record record) {
+    kcArchive ar = kcArchive::storing();
+    std::string tag = tagText;
+    ar || tag;
+    ar || record;
+    writeTagged(path, tagText, ar);
+}
+
 }  // namespace
 
 void kfWriteParamsFile(const std::string& path, const kcColorBalanceParams& params) {
-    kcArchive ar = kcArchive::storing();
-    std::string tag = kParamsFileTag;
-    kcColorBalanceParams copy = params;
-    ar || tag;
-    ar || copy;
-    writeTagged(path, kParamsFileTag, ar);
+    writeRecord(path, kParamsFileTag, params);
 }
 
 void kfWriteResultFile(const std::string& path, const kcColorBalanceResult& result) {
-    kcArchive ar = kcArchive::storing();
-    std::string tag = kResultFileTag;
-    kcColorBalanceResult copy = result;
-    ar || tag;
-    ar || copy;
-    writeTagged(path, kResultFileTag, ar);
+    writeRecord(path, kResultFileTag, result);
 }
 
 kcArchiveFileContents kfReadArchiveFile(const std::string& path) {
