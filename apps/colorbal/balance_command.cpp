@@ -2,16 +2,13 @@
 #include "apps/colorbal/balance_command.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 
 #include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/archive_files.h"
 #include "apps/colorbal/diagnostics_export.h"
 #include "apps/colorbal/progress_fifo.h"
-#include "apps/colorbal/report_output.h"
 #include "apps/colorbal/scene_loading.h"
 #include "clbl/color_measurement.h"
 #include "clbl/driver.h"
@@ -21,55 +18,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The progress line is redrawn at most this often.
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-
-// One line on a terminal, redrawn in place with a carriage return.
-class ProgressLine {
-public:
-    explicit ProgressLine(std::ostream& err) : err_(err), start_(Clock::now()) {}
-    ProgressLine(const ProgressLine&) = delete;
-    ProgressLine& operator=(const ProgressLine&) = delete;
-
-    void update(const kcAcqProgress& progress) {
-        const Clock::time_point now = Clock::now();
-        if (shown_ > 0 && now - lastDrawn_ < kProgressInterval) return;
-        lastDrawn_ = now;
-        std::array<char, 160> line{};
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        if (progress.settings)
-            std::snprintf(line.data(), line.size(),
-                          "balancing: %lu images, last at exposure %.6g contrast %.4f brightness %.4f, %.1f s",
-                          progress.acquisitions, progress.settings->exposure(), progress.settings->contrast(),
-                          progress.settings->brightness(), seconds);
-        else
-            std::snprintf(line.data(), line.size(), "balancing: %lu images, %.1f s", progress.acquisitions, seconds);
-        draw(line.data());
-    }
-
-    // Removes the line, leaving the cursor at the start of an empty line.
-    void clear() {
-        if (shown_ == 0) return;
-        err_ << '\r' << std::string(shown_, ' ') << '\r' << std::flush;
-        shown_ = 0;
-    }
-
-    ~ProgressLine() { clear(); }
-
-private:
-    void draw(const std::string& text) {
-        // Blanks over what is left of a longer previous line.
-        const std::size_t pad = shown_ > text.size() ? shown_ - text.size() : 0;
-        err_ << '\r' << text << std::string(pad, ' ') << std::flush;
-        shown_ = std::max(text.size(), std::size_t(1));
-    }
-
-    std::ostream& err_;
-    Clock::time_point start_;
-    Clock::time_point lastDrawn_{};
-    std::size_t shown_ = 0;
-};
 
 // Good pels / all pels of a noise-free rendering of the scene at `settings`
 // (identity LUT, full size, no saturation reference).
@@ -82,65 +30,70 @@ double goodPelFraction(const kcSimScene& scene, std::uint64_t seed, const kcColo
 
 }  // namespace
 
-double kfBalanceTimed(kcPtrHandle<kcAcqFifo> fifo, const kcColorBalanceParams& params, kcColorBalanceResult& result,
-                      kcDiagObject* diag, const std::function<void()>& endProgress) {
-    const Clock::time_point began = Clock::now();
-    try {
-        kfColorBalance(fifo, params, result, diag, diag ? kRecordResultImages : 0UL);
-    } catch (const kcTimeout::Expired& e) {
-        endProgress();
-        throw kcRunError(std::string("balancing stopped: an acquisition timed out (") + e.what() +
-                         "); nothing was saved");
-    } catch (const kcException& e) {
-        endProgress();
-        throw kcRunError(std::string("balancing failed: ") + e.what() + "; nothing was saved");
-    }
-    endProgress();
-    return std::chrono::duration<double>(Clock::now() - began).count();
-}
-
 int kfRunBalance(const kcBalanceOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
     const kcSimScene scene = kfLoadScene(options.scene, options.size);
+    kcBalanceSource source;
+    source.fifo = kcPtrHandle<kcAcqFifo>(new kcSimFifo(kcSimCamera(scene, options.seed)));
+    source.description.name = options.scene;
+    source.description.width = scene.width();
+    source.description.height = scene.height();
+    source.description.seed = options.seed;
+    source.goodPelFraction = [&scene, seed = options.seed](const kcColorCameraSettings& settings) {
+        return goodPelFraction(scene, seed, settings);
+    };
+    return kfBalanceAndReport(source, options.params, options, out, err, showProgress);
+}
 
-    kcPtrHandle<kcAcqFifo> camera(new kcSimFifo(kcSimCamera(scene, options.seed)));
-    std::unique_ptr<ProgressLine> progressLine;
+int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams& params,
+                       const kcBalanceOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
+    std::unique_ptr<kcProgressLine> progressLine;
     kcProgressFifo::Callback callback;
     if (showProgress) {
-        progressLine = std::make_unique<ProgressLine>(err);
+        progressLine = std::make_unique<kcProgressLine>(err);
         callback = [line = progressLine.get()](const kcAcqProgress& p) { line->update(p); };
     }
-    kcPtrHandle<kcAcqFifo> fifo(new kcProgressFifo(camera, callback));
+    kcPtrHandle<kcAcqFifo> fifo(new kcProgressFifo(source.fifo, callback));
 
     std::unique_ptr<kcDiagObject> diag;
     if (options.diagnosticsDir) diag = std::make_unique<kcDiagObject>();
 
     kcColorBalanceResult result;
-    const double seconds = kfBalanceTimed(fifo, options.params, result, diag.get(), [&progressLine] {
-        if (progressLine) progressLine->clear();
-    });
+    const Clock::time_point began = Clock::now();
+    try {
+        kfColorBalance(fifo, params, result, diag.get(), diag ? kRecordResultImages : 0UL);
+    } catch (const kcTimeout::Expired& e) {
+        progressLine.reset();
+        throw kcRunError(std::string("balancing stopped: an acquisition timed out (") + e.what() +
+                         "); nothing was saved");
+    } catch (const kcException& e) {
+        progressLine.reset();
+        throw kcRunError(std::string("balancing failed: ") + e.what() + "; nothing was saved");
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
+    // What follows starts on a line of its own.
+    progressLine.reset();
 
     kcBalanceReport report;
-    report.scene = options.scene;
-    report.width = scene.width();
-    report.height = scene.height();
-    report.seed = options.seed;
-    report.params = options.params;
+    report.source = source.description;
+    report.params = params;
     report.result = result;
     // The FIFO numbers its acquisitions from 1, and the result keeps the
     // last acquisition of the search: its number is the search's count.
     report.images = result.acqInfo().acquisitionNumber();
-    report.start = kcColorCameraSettings(options.params.exposureRange().start(), 0.0, 0.0);
+    report.start = kcColorCameraSettings(params.exposureRange().start(), 0.0, 0.0);
     report.seconds = seconds;
-    try {
-        report.goodFractionStart = goodPelFraction(scene, options.seed, report.start);
-        report.goodFractionResult = goodPelFraction(
-            scene, options.seed, kcColorCameraSettings(result.exposure(), result.contrast(), result.brightness()));
-    } catch (const kcException& e) {
-        throw kcRunError(std::string("cannot render the scene at the start or result settings: ") + e.what());
+    if (source.goodPelFraction) {
+        try {
+            report.goodFractionStart = source.goodPelFraction(report.start);
+            report.goodFractionResult = source.goodPelFraction(
+                kcColorCameraSettings(result.exposure(), result.contrast(), result.brightness()));
+        } catch (const kcException& e) {
+            throw kcRunError(std::string("cannot count the good pels at the start or result settings: ") + e.what());
+        }
     }
 
     if (options.saveResult) kfWriteResultFile(*options.saveResult, result);
-    if (options.saveParams) kfWriteParamsFile(*options.saveParams, options.params);
+    if (options.saveParams) kfWriteParamsFile(*options.saveParams, params);
     if (diag) {
         try {
             report.diagnosticsRecords = kfExportDiagnostics(*diag, *options.diagnosticsDir).records;

@@ -1,9 +1,15 @@
 // apps/colorbal/progress_fifo.cpp
 #include "apps/colorbal/progress_fifo.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
 #include <utility>
 
 namespace {
+
+// The progress line is redrawn at most this often.
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 // The settings the FIFO holds now, when it has all three properties.
 std::optional<kcColorCameraSettings> currentSettings(kcAcqFifo& fifo) {
@@ -45,3 +51,39 @@ const kcTriggerModel& kcProgressFifo::triggerModel() const { return inner_->trig
 void kcProgressFifo::triggerModel(const kcTriggerModel& model) { inner_->triggerModel(model); }
 
 kcAcqProps& kcProgressFifo::properties() { return inner_->properties(); }
+
+kcProgressLine::kcProgressLine(std::ostream& err) : err_(err), start_(Clock::now()) {}
+
+kcProgressLine::~kcProgressLine() { clear(); }
+
+std::string kcProgressLine::text(const kcAcqProgress& progress, double seconds) {
+    std::array<char, 160> line{};
+    if (progress.settings)
+        std::snprintf(line.data(), line.size(),
+                      "balancing: %lu images, last at exposure %.6g contrast %.4f brightness %.4f, %.1f s",
+                      progress.acquisitions, progress.settings->exposure(), progress.settings->contrast(),
+                      progress.settings->brightness(), seconds);
+    else
+        std::snprintf(line.data(), line.size(), "balancing: %lu images, %.1f s", progress.acquisitions, seconds);
+    return line.data();
+}
+
+void kcProgressLine::update(const kcAcqProgress& progress) {
+    const Clock::time_point now = Clock::now();
+    if (shown_ > 0 && now - lastDrawn_ < kProgressInterval) return;
+    lastDrawn_ = now;
+    draw(text(progress, std::chrono::duration<double>(now - start_).count()));
+}
+
+void kcProgressLine::clear() {
+    if (shown_ == 0) return;
+    err_ << '\r' << std::string(shown_, ' ') << '\r' << std::flush;
+    shown_ = 0;
+}
+
+void kcProgressLine::draw(const std::string& line) {
+    // Blanks over what is left of a longer previous line.
+    const std::size_t pad = shown_ > line.size() ? shown_ - line.size() : 0;
+    err_ << '\r' << line << std::string(pad, ' ') << std::flush;
+    shown_ = std::max(line.size(), std::size_t(1));
+}

@@ -4,8 +4,11 @@
 // progress without the balancing code knowing.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
+#include <ostream>
+#include <string>
 
 #include "toolkit/acq/acq_fifo.h"
 #include "toolkit/camera/color_camera_settings.h"
@@ -48,4 +51,32 @@ private:
     kcPtrHandle<kcAcqFifo> inner_;
     Callback callback_;
     kcAcqProgress progress_;
+};
+
+// The program's progress line on a terminal: images taken, the settings of
+// the last acquisition and the time since the line was made, redrawn in
+// place with a carriage return at most every 100 ms. The same line serves
+// every source of images.
+class kcProgressLine {
+public:
+    explicit kcProgressLine(std::ostream& err);
+    kcProgressLine(const kcProgressLine&) = delete;
+    kcProgressLine& operator=(const kcProgressLine&) = delete;
+    ~kcProgressLine();
+
+    void update(const kcAcqProgress& progress);
+    // Removes the line, leaving the cursor at the start of an empty line.
+    void clear();
+
+    // The text of the line for `progress` after `seconds`.
+    static std::string text(const kcAcqProgress& progress, double seconds);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void draw(const std::string& text);
+
+    std::ostream& err_;
+    Clock::time_point start_;
+    Clock::time_point lastDrawn_{};
+    std::size_t shown_ = 0;
 };

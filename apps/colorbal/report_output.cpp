@@ -78,18 +78,46 @@ void lastAcquisitionText(std::ostream& out, const kcColorBalanceResult& r) {
         out << "no failure\n";
 }
 
+std::string optionalNumber(const std::optional<double>& value) { return value ? kfExactNumber(*value) : "null"; }
+
+void sourceText(std::ostream& out, const kcReportSource& s) {
+    if (s.isCamera)
+        out << "camera:            " << s.name << " (" << s.model << ", " << s.pixelFormat << ", " << s.width << " x "
+            << s.height << ")\n";
+    else
+        out << "scene:             " << s.name << " (" << s.width << " x " << s.height << ", seed " << s.seed << ")\n";
+}
+
+void sourceJsonFields(std::ostream& out, const kcReportSource& s) {
+    if (s.isCamera)
+        out << "  \"camera\": \"" << kfEscapeJson(s.name) << "\",\n"
+            << "  \"pixelFormat\": \"" << kfEscapeJson(s.pixelFormat) << "\",\n";
+    else
+        out << "  \"scene\": \"" << kfEscapeJson(s.name) << "\",\n"
+            << "  \"seed\": " << s.seed << ",\n";
+    out << "  \"size\": {\"width\": " << s.width << ", \"height\": " << s.height << "},\n";
+}
+
+void goodPelsText(std::ostream& out, const kcBalanceReport& r) {
+    out << "good pels:         ";
+    if (r.goodFractionStart && r.goodFractionResult)
+        out << percent(*r.goodFractionStart) << " at the start (" << settingsText(r.start) << "), "
+            << percent(*r.goodFractionResult) << " at the result\n";
+    else
+        out << "not measured (start: " << settingsText(r.start) << ")\n";
+}
+
 }  // namespace
 
 void kfPrintBalanceText(std::ostream& out, const kcBalanceReport& r) {
-    out << "scene:             " << r.scene << " (" << r.width << " x " << r.height << ", seed " << r.seed << ")\n"
-        << "exposure:          " << num(r.result.exposure()) << "\n"
+    sourceText(out, r.source);
+    out << "exposure:          " << num(r.result.exposure()) << "\n"
         << "contrast:          " << num(r.result.contrast()) << "\n"
         << "brightness:        " << num(r.result.brightness()) << "\n"
         << "LUT is identity:   " << yesNo(r.result.positive8BitLut()) << "\n"
-        << "images taken:      " << r.images << "\n"
-        << "good pels:         " << percent(r.goodFractionStart) << " at the start (" << settingsText(r.start) << "), "
-        << percent(r.goodFractionResult) << " at the result\n"
-        << "time:              " << seconds(r.seconds) << "\n";
+        << "images taken:      " << r.images << "\n";
+    goodPelsText(out, r);
+    out << "time:              " << seconds(r.seconds) << "\n";
     if (r.result.acqInfo().failure().isFailure()) lastAcquisitionText(out, r.result);
     if (!r.diagnosticsDir.empty())
         out << "diagnostics:       " << r.diagnosticsRecords << " records in " << r.diagnosticsDir << " (index.html)\n";
@@ -99,16 +127,13 @@ void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& r) {
     out << "{\n";
     resultJsonFields(out, r.result, "  ", false);
     out << "  \"images\": " << r.images << ",\n"
-        << "  \"goodPelFractionStart\": " << kfExactNumber(r.goodFractionStart) << ",\n"
-        << "  \"goodPelFractionResult\": " << kfExactNumber(r.goodFractionResult) << ",\n"
+        << "  \"goodPelFractionStart\": " << optionalNumber(r.goodFractionStart) << ",\n"
+        << "  \"goodPelFractionResult\": " << optionalNumber(r.goodFractionResult) << ",\n"
         << "  \"start\": {\"exposure\": " << kfExactNumber(r.start.exposure())
         << ", \"contrast\": " << kfExactNumber(r.start.contrast())
         << ", \"brightness\": " << kfExactNumber(r.start.brightness()) << "},\n"
-        << "  \"seconds\": " << kfExactNumber(r.seconds) << ",\n"
-        << "  \"scene\": \"" << kfEscapeJson(r.scene) << "\",\n"
-        << "  \"width\": " << r.width << ",\n"
-        << "  \"height\": " << r.height << ",\n"
-        << "  \"seed\": " << r.seed << ",\n";
+        << "  \"seconds\": " << kfExactNumber(r.seconds) << ",\n";
+    sourceJsonFields(out, r.source);
     if (!r.diagnosticsDir.empty())
         out << "  \"diagnostics\": {\"directory\": \"" << kfEscapeJson(r.diagnosticsDir)
             << "\", \"records\": " << r.diagnosticsRecords << "},\n";

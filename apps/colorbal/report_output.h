@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -11,22 +12,35 @@
 #include "clbl/result.h"
 #include "toolkit/camera/color_camera_settings.h"
 
-// Everything a balancing run reports.
-struct kcBalanceReport {
-    std::string scene;
+// Where the images came from: the simulated camera (scene, size, seed) or
+// a camera (camera, pixelFormat, size). These are the only keys of the
+// report that differ between the two.
+struct kcReportSource {
+    bool isCamera = false;
+    // The scene's name or file, or the camera's id.
+    std::string name;
+    // A camera's vendor and model (empty for the simulator).
+    std::string model;
+    std::string pixelFormat;
     long width = 0;
     long height = 0;
     std::uint64_t seed = 0;
+};
+
+// Everything a balancing run reports.
+struct kcBalanceReport {
+    kcReportSource source;
     kcColorBalanceParams params;
     kcColorBalanceResult result;
     // Images the search acquired (the extra diagnostics image not included).
     unsigned long images = 0;
     // The settings the search started at.
     kcColorCameraSettings start;
-    // Good pels / all pels of noise-free renderings at the start settings
-    // and at the result.
-    double goodFractionStart = 0.0;
-    double goodFractionResult = 0.0;
+    // Good pels / all pels at the start settings and at the result: of
+    // noise-free renderings for the simulator; absent where the source
+    // cannot tell.
+    std::optional<double> goodFractionStart;
+    std::optional<double> goodFractionResult;
     // Wall-clock seconds of the balancing call.
     double seconds = 0.0;
     // Diagnostics records exported, and where (empty: none asked for).
@@ -34,9 +48,12 @@ struct kcBalanceReport {
     std::string diagnosticsDir;
 };
 
+// Both forms carry the same lines (keys) for every source but the source's
+// own ones.
 void kfPrintBalanceText(std::ostream& out, const kcBalanceReport& report);
 // One JSON object; its keys "exposure", "contrast", "brightness" and
-// "positive8BitLut" hold the result's four fields.
+// "positive8BitLut" hold the result's four fields; a fraction that is not
+// known is null.
 void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& report);
 
 void kfPrintParams(std::ostream& out, const kcColorBalanceParams& params, bool json);

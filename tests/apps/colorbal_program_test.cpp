@@ -21,8 +21,7 @@ TEST(ColorbalProgram, DefaultBalanceSucceedsAndItsJsonHoldsTheResult) {
     for (const char* key : {"exposure", "contrast", "brightness", "positive8BitLut", "seconds"})
         EXPECT_EQ(members.count(key), 1U) << key;
     EXPECT_EQ(members["positive8BitLut"], "true");
-    EXPECT_EQ(members["width"], "640");
-    EXPECT_EQ(members["height"], "480");
+    EXPECT_EQ(members["size"], "{\"width\": 640, \"height\": 480}");
     // The balanced image is better exposed than the first one.
     EXPECT_GT(std::stod(members["goodPelFractionResult"]), std::stod(members["goodPelFractionStart"]));
     EXPECT_GT(std::stoul(members["images"]), 1UL);

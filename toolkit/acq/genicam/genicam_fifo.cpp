@@ -125,6 +125,8 @@ struct kcGenICamFifo::Impl {
     ArvDevice* device = nullptr;  // owned by the camera
 
     std::string pixelFormat;
+    long width = 0;  // of the images, as the camera was set when it opened
+    long height = 0;
     NumericFeature exposure;
     NumericFeature gain;
     NumericFeature blackLevel;
@@ -362,6 +364,8 @@ void kcGenICamFifo::Impl::open(const std::string& requested) {
         if (options.width > 0) setIntegerRemembered("Width", options.width);
         if (options.height > 0) setIntegerRemembered("Height", options.height);
     }
+    width = static_cast<long>(getInteger("Width"));
+    height = static_cast<long>(getInteger("Height"));
     readTriggerModel();
     readLut();
     createStream();
@@ -746,6 +750,8 @@ void kcGenICamFifo::inputLut(const unsigned char* table) {
 
 const kcGenICamCameraInfo& kcGenICamFifo::camera() const { return impl_->info; }
 const std::string& kcGenICamFifo::pixelFormat() const { return impl_->pixelFormat; }
+long kcGenICamFifo::width() const { return impl_->width; }
+long kcGenICamFifo::height() const { return impl_->height; }
 bool kcGenICamFifo::supportsExposure() const { return impl_->exposure.present(); }
 bool kcGenICamFifo::supportsContrast() const { return impl_->gain.present(); }
 bool kcGenICamFifo::supportsBrightness() const { return impl_->blackLevel.present(); }

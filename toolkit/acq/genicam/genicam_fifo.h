@@ -132,6 +132,9 @@ public:
     const kcGenICamCameraInfo& camera() const;
     // The pixel format of the delivered buffers, e.g. "RGB8".
     const std::string& pixelFormat() const;
+    // The image size (Width x Height) set when the FIFO opened.
+    long width() const;
+    long height() const;
     // Which properties the camera can change (see the class comment).
     bool supportsExposure() const;
     bool supportsContrast() const;
