@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <random>
 
-#include "clbl/color_measurement.h"
+#include "clbl/internal/color_measurement.h"
 #include "toolkit/foundation/three_plane_pel_buffer.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "clbl/diagnostics.h"
-#include "clbl/fifo_handling.h"
+#include "clbl/internal/fifo_handling.h"
+#include "clbl/internal/result_diagnostics.h"
 #include "clbl/tool.h"
 #include "toolkit/acq/acq_properties.h"
 #include "toolkit/acq/trigger_model.h"
@@ -14,8 +14,10 @@
 #include "toolkit/sys/attention.h"
 
 namespace {
-constexpr double kStartContrast = 0.0;    // contrast the search starts from
-constexpr double kStartBrightness = 0.0;  // brightness the search starts from
+// The settings handed to the tool as the camera's present ones: the tool
+// keeps them on disabled axes.
+constexpr double kStartSettingsContrast = 0.0;
+constexpr double kStartSettingsBrightness = 0.0;
 
 // True when the FIFO's channel-0 LUT maps every value to itself. All
 // entries are compared; a table of another size is not the identity.
@@ -44,7 +46,8 @@ void kfColorBalance(kcPtrHandle<kcAcqFifo> fifo, const kcColorBalanceParams& par
 
     // The search starts from the bottom of the exposure range, whatever the
     // FIFO is set to now.
-    const kcColorCameraSettings initialSettings(params.exposureRange().start(), kStartContrast, kStartBrightness);
+    const kcColorCameraSettings initialSettings(params.exposureRange().start(), kStartSettingsContrast,
+                                                kStartSettingsBrightness);
 
     // Only a timeout ends the search with a result worth reporting; any
     // other error leaves the call with the result untouched.

@@ -3,13 +3,10 @@
 // image per candidate with exposure enabled (each candidate measured as the
 // middle of three exposures), two with exposure disabled; then the grid
 // passes, or the grey sweeps when nothing usable was found.
-#include "clbl/color_measurement.h"
+#include "clbl/internal/color_measurement.h"
+#include "clbl/internal/search_constants.h"
+#include "clbl/internal/search_state.h"
 #include "clbl/tool.h"
-#include "clbl/tool_state.h"
-
-namespace {
-constexpr double kGoodCountMargin = 1.025;  // a new best must come within 2.5 % of the best good count
-}  // namespace
 
 void kcColorBalanceTool::acceptInInitialSweep(const kcColorBalanceMeasurement& m) {
     kcColorBalanceToolState& s = *state_;

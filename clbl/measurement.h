@@ -5,7 +5,9 @@
 #include <array>
 #include <cstdint>
 
+#include "clbl/export.h"
 #include "toolkit/foundation/histo_stats.h"
+#include "toolkit/foundation/three_plane_pel_buffer.h"
 
 // A pel is good (usable) when every plane value q satisfies
 // darkLevel <= q <= the plane's saturation level.
@@ -27,3 +29,7 @@ struct kcColorBalanceMeasurement {
     // Number of good pels (the sample count of each planeStats entry).
     std::int32_t goodCount = 0;
 };
+
+// The number of good pels of the window of `image` alone, with the
+// saturation level 239 for every plane (no saturation reference).
+CLBL_EXPORT std::int32_t kfCountGoodPels(const kc3PlanePelBuffer& image, std::int32_t darkLevel);

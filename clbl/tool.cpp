@@ -5,22 +5,18 @@
 
 #include <cmath>
 
-#include "clbl/candidate_tables.h"
-#include "clbl/grey_conversion.h"
-#include "clbl/tool_state.h"
+#include "clbl/internal/candidate_tables.h"
+#include "clbl/internal/grey_conversion.h"
+#include "clbl/internal/search_constants.h"
+#include "clbl/internal/search_state.h"
 
 namespace {
-// Starting values of a search on enabled axes (the exposure starts at the
-// start of the exposure range).
-constexpr double kStartContrast = 1.0;
-constexpr double kStartBrightness = 0.2;
-constexpr std::int32_t kDarkLevel = 5;     // plane values below this are dark
+// Settings of the first image of a search on enabled axes (the exposure
+// starts at the start of the exposure range).
+constexpr double kFirstImageContrast = 1.0;
+constexpr double kFirstImageBrightness = 0.2;
+constexpr std::int32_t kDarkLevel = 5;  // plane values below this are dark
 constexpr double kInitialSpread = 25.0;
-// A candidate is pointless when a setting at least as bright (dark) as it
-// left fewer unsaturated (undarkened) pels than the best good count with
-// the 2.5 % margin applied twice: 1 / 1.025^2.
-constexpr double kExclusionFactor = 0.9518143961927424;
-constexpr double kSettingsTolerance = 1e-15;
 }  // namespace
 
 kcColorBalanceTool::kcColorBalanceTool() : state_(std::make_unique<kcColorBalanceToolState>()) {
@@ -29,8 +25,7 @@ kcColorBalanceTool::kcColorBalanceTool() : state_(std::make_unique<kcColorBalanc
 
 kcColorBalanceTool::~kcColorBalanceTool() = default;
 
-kcColorCameraSettings kcColorBalanceTool::init(const kcColorBalanceParams& params,
-                                               const kcColorCameraSettings& start) {
+kcColorCameraSettings kcColorBalanceTool::init(const kcColorBalanceParams& params, const kcColorCameraSettings& start) {
     kcColorBalanceToolState& s = *state_;
     params_ = params;
     done_ = false;
@@ -52,8 +47,8 @@ kcColorCameraSettings kcColorBalanceTool::init(const kcColorBalanceParams& param
     currentSettings_ = start;
     bestSettings_ = start;
     if (params_.isExposureEnabled()) currentSettings_.exposure(params_.exposureRange().start());
-    if (params_.isContrastEnabled()) currentSettings_.contrast(kStartContrast);
-    if (params_.isBrightnessEnabled()) currentSettings_.brightness(kStartBrightness);
+    if (params_.isContrastEnabled()) currentSettings_.contrast(kFirstImageContrast);
+    if (params_.isBrightnessEnabled()) currentSettings_.brightness(kFirstImageBrightness);
     s.initialSettings = currentSettings_;
     s.stepOneDone = false;
     s.stepTwoDone = false;
@@ -106,10 +101,7 @@ bool kcColorBalanceTool::isExcludedByTriedSettings(const kcColorCameraSettings& 
     for (const kcColorBalanceMeasuredSetting& tried : triedSettings_) {
         const kcColorCameraSettings& e = tried.settings;
         const kcColorBalanceMeasurement& m = tried.measurement;
-        const bool alreadyTried = std::fabs(c.exposure() - e.exposure()) <= kSettingsTolerance &&
-                                  std::fabs(c.contrast() - e.contrast()) <= kSettingsTolerance &&
-                                  std::fabs(c.brightness() - e.brightness()) <= kSettingsTolerance;
-        if (alreadyTried) return true;
+        if (isSameSettings(c, e)) return true;
         const bool tooBright = static_cast<double>(m.pelCount - m.brightCount) < threshold &&
                                c.exposure() >= e.exposure() && e.contrast() <= c.contrast() &&
                                e.brightness() <= c.brightness();

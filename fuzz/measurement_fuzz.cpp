@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "clbl/color_measurement.h"
+#include "clbl/internal/color_measurement.h"
 #include "toolkit/foundation/exceptions.h"
 #include "toolkit/foundation/three_plane_pel_buffer.h"
 

@@ -26,7 +26,8 @@
 #include "clbl/defs.h"
 #include "clbl/params.h"
 #include "clbl/tool.h"
-#include "tests/clbl/search_limits.h"
+#include "tests/support/search_limits.h"
+#include "tests/support/search_runner.h"
 #include "toolkit/acq/acq_image.h"
 #include "toolkit/foundation/three_plane_pel_buffer.h"
 
@@ -139,18 +140,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::vector<std::uint8_t> pels = in.rest();
     if (pels.empty()) pels.push_back(0);
-    std::size_t next = 0;
 
     kcColorBalanceTool tool;
     tool.subsamplingFactor(subsampling);
-    kcColorCameraSettings settings =
-        tool.init(params, kcColorCameraSettings(startExposure, startContrast, startBrightness));
     long images = 0;
-    while (!tool.done()) {
-        FUZZ_REQUIRE(images < search_limits::kMaxImages);
-        // The images cycle through baseCount patterns cut from the input.
+    // The images cycle through baseCount patterns cut from the input.
+    const auto imageFor = [&](const kcColorCameraSettings& settings) {
         const std::size_t base =
-            static_cast<std::size_t>(images) % baseCount * static_cast<std::size_t>(width * height);
+            static_cast<std::size_t>(images++) % baseCount * static_cast<std::size_t>(width * height);
+        std::size_t next = 0;
         kc3PlanePelBuffer planes(width, height);
         for (int p = 0; p < 3; ++p) {
             kcPelBuffer<unsigned char> plane = planes.plane(p);
@@ -162,13 +160,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
             }
         }
-        next = 0;
-        kcPtrHandle<kcAcqImage> image(grey ? new kcAcqImage(planes.plane(1)) : new kcAcqImage(planes));
-        settings = tool.nextSettingsFromImages(image, nullptr, 0);
-        ++images;
-    }
+        return kcPtrHandle<kcAcqImage>(grey ? new kcAcqImage(planes.plane(1)) : new kcAcqImage(planes));
+    };
+    const search_runner::SearchRun run =
+        search_runner::runSearch(tool, params, kcColorCameraSettings(startExposure, startContrast, startBrightness),
+                                 search_limits::kMaxImages, imageFor, false);
+    FUZZ_REQUIRE(run.done);
 
-    const kcColorCameraSettings result = tool.result();
+    const kcColorCameraSettings result = run.result;
     const kcRange range = params.exposureRange();
     using search_limits::withinRangeUpToStep;
     if (params.isExposureEnabled() && range.start() <= range.end())

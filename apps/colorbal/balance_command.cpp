@@ -10,8 +10,8 @@
 #include "apps/colorbal/diagnostics_export.h"
 #include "apps/colorbal/progress_fifo.h"
 #include "apps/colorbal/scene_loading.h"
-#include "clbl/color_measurement.h"
 #include "clbl/driver.h"
+#include "clbl/measurement.h"
 #include "toolkit/diag/diag_object.h"
 #include "toolkit/sim/sim_fifo.h"
 
@@ -25,7 +25,7 @@ double goodPelFraction(const kcSimScene& scene, std::uint64_t seed, const kcColo
     kcSimCamera camera(scene, seed, false);
     const kc3PlanePelBuffer image = camera.render(settings);
     const double all = static_cast<double>(image.width()) * static_cast<double>(image.height());
-    return static_cast<double>(countGoodPels(image, kc3PlanePelBuffer(), kReportDarkLevel)) / all;
+    return static_cast<double>(kfCountGoodPels(image, kReportDarkLevel)) / all;
 }
 
 }  // namespace

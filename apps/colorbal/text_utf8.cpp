@@ -6,41 +6,6 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
-
-constexpr char32_t kReplacementCharacter = 0xFFFD;
-constexpr char32_t kLastCodePoint = 0x10FFFF;
-constexpr char32_t kFirstSurrogate = 0xD800;
-constexpr char32_t kLastSurrogate = 0xDFFF;
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c > kLastCodePoint || (c >= kFirstSurrogate && c <= kLastSurrogate)) c = kReplacementCharacter;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-}  // namespace
-
-std::string kfToUtf8(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t c : text) appendUtf8(out, static_cast<char32_t>(c));
-    return out;
-}
-
 std::string kfEscapeXml(const std::string& text) {
     std::string out;
     out.reserve(text.size());

@@ -1,13 +1,11 @@
 // apps/colorbal/text_utf8.h
-// Text helpers of the program: wide strings to UTF-8, and escaping for
-// XML/HTML and JSON.
+// Text helpers of the program: escaping for XML/HTML and JSON, exact
+// numbers (wide strings to UTF-8: kfToUtf8 of the toolkit).
 #pragma once
 
 #include <string>
 
-// UTF-8 of a wide string of code points; a value that is no code point
-// (a surrogate or above U+10FFFF) becomes U+FFFD.
-std::string kfToUtf8(const std::wstring& text);
+#include "toolkit/foundation/text.h"
 
 // Text safe inside an XML or HTML element or a quoted attribute.
 std::string kfEscapeXml(const std::string& text);

@@ -2,14 +2,13 @@
 // The driver's result images and the result text drawn on them. How a
 // failing diagnostics acquisition reaches the caller is in the driver's
 // failure table.
-#include "clbl/diagnostics.h"
-
 #include <gtest/gtest.h>
 
 #include <limits>
 
 #include "clbl/driver.h"
-#include "fifo_test_support.h"
+#include "clbl/internal/result_diagnostics.h"
+#include "tests/support/fifo_test_support.h"
 #include "toolkit/diag/diag_object.h"
 #include "toolkit/foundation/exceptions.h"
 
@@ -45,8 +44,9 @@ TEST(SketchResultText, FormatsTheFourLinesWithSixDecimalsAndATrailingBlankWithou
     result.exposure(0.0123);
     result.contrast(0.5);
     result.brightness(123.456);
-    EXPECT_EQ(sketchedLines(result), (std::vector<std::wstring>{L"exposure: 0.012300 ", L"contrast: 0.500000 ",
-                                                                L"brightness: 123.456000 ", L"positive8BitLut: false "}));
+    EXPECT_EQ(sketchedLines(result),
+              (std::vector<std::wstring>{L"exposure: 0.012300 ", L"contrast: 0.500000 ", L"brightness: 123.456000 ",
+                                         L"positive8BitLut: false "}));
     result.positive8BitLut(true);
     EXPECT_EQ(sketchedLines(result).at(3), L"positive8BitLut: true ");
 

@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <string>
 
-#include "clbl/color_measurement.h"
-#include "clbl/fifo_handling.h"
+#include "clbl/internal/fifo_handling.h"
+#include "clbl/measurement.h"
 #include "clbl/tool.h"
-#include "fifo_test_support.h"
+#include "tests/support/fifo_test_support.h"
+#include "tests/support/search_runner.h"
 #include "toolkit/diag/diag_object.h"
 #include "toolkit/foundation/exceptions.h"
 
@@ -30,14 +30,14 @@ kcColorCameraSettings handResult(const kcColorBalanceParams& params, int steps) 
     twin->triggerModel(kfManualTrigger());
     if (params.usePositive8BitLut()) twin->inputLut(kc8BitInputLutProp::positive8BitLut);
     kcColorBalanceTool tool;
-    kcColorCameraSettings settings = tool.init(params, kcColorCameraSettings(params.exposureRange().start(), 0.0, 0.0));
-    kcAcquireInfo info;
-    bool failed = false;
-    for (int i = 0; i < steps; ++i) {
-        kcPtrHandle<kcAcqImage> image = kfAcquireWithSettings(twin, settings, info, failed);
-        settings = tool.nextSettingsFromImages(image, nullptr, 0);
-    }
-    return tool.result();
+    const auto acquire = [&](const kcColorCameraSettings& s) {
+        kcAcquireInfo info;
+        bool failed = false;
+        return kfAcquireWithSettings(twin, s, info, failed);
+    };
+    return search_runner::runSearch(tool, params, kcColorCameraSettings(params.exposureRange().start(), 0.0, 0.0),
+                                    steps, acquire, false)
+        .result;
 }
 
 // A FIFO whose switch to the manual trigger model times out when armed.
@@ -52,29 +52,6 @@ public:
     bool armed = false;
 };
 }  // namespace
-
-TEST(ColorBalance, PreparesTheFifoWritesEachAcquisitionsSettingsAndRestoresInOrder) {
-    kcPtrHandle<kcSimFifo> fifo = makeFifo();
-    kcSimFifoFaults faults;
-    faults.failureCodeAt = 2;
-    fifo->setFaults(faults);
-    kcColorBalanceResult result;
-    kfColorBalance(fifo, kcColorBalanceParams(), result, nullptr, 0);
-    const std::vector<kcSimFifoWrite>& log = fifo->writeLog();
-    using W = kcSimFifoWrite;
-    const std::vector<W::Kind> apply{W::eTriggerEnable, W::eExposure, W::eContrast, W::eBrightness, W::eTriggerEnable};
-    std::vector<W::Kind> expected{W::eTriggerEnable, W::eTriggerModel, W::eTriggerEnable, W::eInputLut};
-    for (int acquisition = 0; acquisition < 2; ++acquisition) expected.insert(expected.end(), apply.begin(), apply.end());
-    expected.insert(expected.end(), restoreKinds().begin(), restoreKinds().end());
-    ASSERT_EQ(kindsOf(log), expected);
-    EXPECT_EQ(described(std::vector<W>(log.begin(), log.begin() + 4)),
-              "triggerEnable(false) triggerModel(manual) triggerEnable(true) inputLut(positive)");
-    // The first acquisition uses the tool's first proposal, on all taps.
-    kcColorBalanceTool tool;
-    const kcColorCameraSettings first = tool.init(kcColorBalanceParams(), kcColorCameraSettings(1e-6, 0.0, 0.0));
-    EXPECT_EQ(kcColorCameraSettings(log[5].value, log[6].value, log[7].value), first);
-    EXPECT_EQ(log[6].tap, kcContrastBrightnessProp::kAllTaps);
-}
 
 // Each way a run can end: what the caller sees (empty for a normal return,
 // else the exception's kind and the start of its message), whether the
@@ -99,8 +76,18 @@ TEST(ColorBalance, EachFailureReachesTheCallerAsDocumentedWithTheFifoRestored) {
         unsigned long acqNumber, acquisitions;
     };
     const Case cases[] = {
-        {"first fails", [](F& f) { f.failureCodeAt = 1; f.failureCode = 17; }, 0, L"", 0, 17, 1, 1},
-        {"later fails", [](F& f) { f.failureCodeAt = 40; f.failureCode = 18; }, 0, L"", 39, 18, 40, 40},
+        {"first fails",
+         [](F& f) {
+             f.failureCodeAt = 1;
+             f.failureCode = 17;
+         },
+         0, L"", 0, 17, 1, 1},
+        {"later fails",
+         [](F& f) {
+             f.failureCodeAt = 40;
+             f.failureCode = 18;
+         },
+         0, L"", 39, 18, 40, 40},
         {"unbound", [](F& f) { f.unboundImageAt = 25; }, 0, L"", 24, 0, 25, 25},
         {"timeout 1", [](F& f) { f.timeoutAt = 1; }, 0, newTimeout, 0, 0, 0, 1},
         {"timeout 3", [](F& f) { f.timeoutAt = 3; }, kDiag, newTimeout, 2, 0, 2, 3},
@@ -108,18 +95,51 @@ TEST(ColorBalance, EachFailureReachesTheCallerAsDocumentedWithTheFifoRestored) {
         {"manual model write", [](F& f) { f.failWriteAt = 2; }, 0, writeFails + L" write 2", -1, 0, 0, 0},
         {"positive LUT write", [](F& f) { f.failWriteAt = 4; }, 0, writeFails + L" write 4", -1, 0, 0, 0},
         {"switch timeout", [](F&) {}, kSwitchTimesOut, L"timeout: trigger model switch timed out", -1, 0, 0, 0},
-        {"attention", [](F& f) { f.attentionFailureBefore = 3; f.attentionStatus = 1234; }, 0,
-         L"failure: operation failed with status 1234", -1, 0, 0, 2},
+        {"attention",
+         [](F& f) {
+             f.attentionFailureBefore = 3;
+             f.attentionStatus = 1234;
+         },
+         0, L"failure: operation failed with status 1234", -1, 0, 0, 2},
         {"restore fails unwinding",
-         [](F& f) { f.attentionFailureBefore = 2; f.attentionStatus = 99; f.failWriteAt = 1; f.failWriteKind = lut; },
+         [](F& f) {
+             f.attentionFailureBefore = 2;
+             f.attentionStatus = 99;
+             f.failWriteAt = 1;
+             f.failWriteKind = lut;
+         },
          kOwnLut, L"failure: operation failed with status 99", -1, 0, 0, 1},
-        {"restore fails", [](F& f) { f.failureCodeAt = 1; f.failWriteAt = 1; f.failWriteKind = lut; }, kOwnLut,
-         writeFails + L" write 1", 0, 1, 1, 1},
-        {"diagnostics timeout", [](F& f) { f.failureCodeAt = 1; f.timeoutAt = 2; }, kDiag,
-         L"timeout: simulated timeout of acquisition 2", 0, 1, 1, 2},
-        {"diagnostics empty", [](F& f) { f.failureCodeAt = 1; f.emptyHandleAt = 2; }, kDiag, L"bad pointer: ", 0, 1, 1, 2},
-        {"diagnostics unbound", [](F& f) { f.failureCodeAt = 2; f.unboundImageAt = 1; }, kDiag, L"", 0, 0, 1, 2},
-        {"diagnostics fails", [](F& f) { f.failureCodeAt = 1; f.unboundImageAt = 2; }, kDiag, L"", 0, 1, 1, 2},
+        {"restore fails",
+         [](F& f) {
+             f.failureCodeAt = 1;
+             f.failWriteAt = 1;
+             f.failWriteKind = lut;
+         },
+         kOwnLut, writeFails + L" write 1", 0, 1, 1, 1},
+        {"diagnostics timeout",
+         [](F& f) {
+             f.failureCodeAt = 1;
+             f.timeoutAt = 2;
+         },
+         kDiag, L"timeout: simulated timeout of acquisition 2", 0, 1, 1, 2},
+        {"diagnostics empty",
+         [](F& f) {
+             f.failureCodeAt = 1;
+             f.emptyHandleAt = 2;
+         },
+         kDiag, L"bad pointer: ", 0, 1, 1, 2},
+        {"diagnostics unbound",
+         [](F& f) {
+             f.failureCodeAt = 2;
+             f.unboundImageAt = 1;
+         },
+         kDiag, L"", 0, 0, 1, 2},
+        {"diagnostics fails",
+         [](F& f) {
+             f.failureCodeAt = 1;
+             f.unboundImageAt = 2;
+         },
+         kDiag, L"", 0, 1, 1, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -146,7 +166,8 @@ TEST(ColorBalance, EachFailureReachesTheCallerAsDocumentedWithTheFifoRestored) {
         }
         fifo->setFaults(kcSimFifoFaults());
         fifo->armed = false;
-        EXPECT_TRUE(seen.starts_with(c.seen) && seen.empty() == c.seen.empty()) << std::string(seen.begin(), seen.end());
+        EXPECT_TRUE(seen.starts_with(c.seen) && seen.empty() == c.seen.empty())
+            << std::string(seen.begin(), seen.end());
         if (c.steps < 0) {
             EXPECT_EQ(result.exposure(), -7.0);
         } else {
@@ -192,13 +213,10 @@ TEST(ColorBalance, BalancesEveryBuiltInSceneInOneCallAndHandsTheFifoBack) {
 
         kcSimCamera camera(kcSimScene::builtIn(scene, kSceneWidth, kSceneHeight), kSeed, false);
         const auto goodFraction = [&](const kcColorCameraSettings& s) {
-            return countGoodPels(camera.render(s), kc3PlanePelBuffer(), kDarkLevel) / double(kSceneWidth * kSceneHeight);
+            return kfCountGoodPels(camera.render(s), kDarkLevel) / double(kSceneWidth * kSceneHeight);
         };
         const double before = goodFraction(kcColorCameraSettings(params.exposureRange().start(), 0.0, 0.0));
         const double after = goodFraction(settingsOf(result));
         EXPECT_GT(after, before);
-        std::cout << "[ balance  ] " << scene << ": " << fifo->acquisitionCount() << " images, good pels " << before
-                  << " -> " << after << "\n";
-        RecordProperty(scene + "_good_pel_fraction", std::to_string(after));
     }
 }

@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "clbl/driver.h"
-#include "clbl/fifo_handling.h"
+#include "clbl/internal/fifo_handling.h"
 #include "clbl/tool.h"
-#include "fifo_test_support.h"
+#include "tests/support/fifo_test_support.h"
+#include "tests/support/search_runner.h"
 #include "toolkit/foundation/exceptions.h"
 
 using namespace fifo_test;
@@ -110,17 +111,16 @@ const Reference& reference() {
         twin->triggerModel(kfManualTrigger());
         twin->triggerEnable(true);
         twin->inputLut(kc8BitInputLutProp::positive8BitLut);
+        const kcColorCameraSettings start(sweepParams().exposureRange().start(), 0.0, 0.0);
+        r.resultAfter.push_back(start);  // the tool's result before any image
         kcColorBalanceTool tool;
-        kcColorCameraSettings settings =
-            tool.init(sweepParams(), kcColorCameraSettings(sweepParams().exposureRange().start(), 0.0, 0.0));
-        r.resultAfter.push_back(tool.result());
-        while (!tool.done()) {
+        const auto acquire = [&](const kcColorCameraSettings& s) {
             kcAcquireInfo info;
             bool failed = false;
-            kcPtrHandle<kcAcqImage> image = kfAcquireWithSettings(twin, settings, info, failed);
-            settings = tool.nextSettingsFromImages(image, nullptr, 0);
-            r.resultAfter.push_back(tool.result());
-        }
+            return kfAcquireWithSettings(twin, s, info, failed);
+        };
+        search_runner::runSearch(tool, sweepParams(), start, 1000, acquire, false,
+                                 [&](const kcColorBalanceTool& t) { r.resultAfter.push_back(t.result()); });
         return r;
     }();
     return ref;

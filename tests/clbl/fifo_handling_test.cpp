@@ -1,14 +1,14 @@
 // tests/clbl/fifo_handling_test.cpp
 // Saving and restoring FIFO properties, writing settings, acquiring one
 // image, and applying a result to a FIFO.
-#include "clbl/fifo_handling.h"
+#include "clbl/internal/fifo_handling.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
 #include "clbl/result.h"
-#include "fifo_test_support.h"
+#include "tests/support/fifo_test_support.h"
 #include "toolkit/foundation/exceptions.h"
 
 using namespace fifo_test;
@@ -59,28 +59,6 @@ TEST(FifoPropertiesSaver, CapturesWithoutWritingAndRestoresOnceInOrderWithEveryT
     EXPECT_THROW(kcFifoPropertiesSaver(kcPtrHandle<kcAcqFifo>()), kcBadPointer);
 }
 
-TEST(FifoPropertiesSaver, AFailingRestoreWriteStopsNoOtherStepAndIsReportedOnlyWhenNothingElseUnwinds) {
-    for (const bool unwinding : {true, false}) {
-        kcPtrHandle<kcSimFifo> fifo = enabledFifo();
-        std::string seen;
-        try {
-            kcFifoPropertiesSaver saver(fifo);
-            disturb(*fifo);
-            kcSimFifoFaults faults;
-            faults.failWriteAt = 1;
-            faults.failWriteKind = kcSimFifoWrite::eTriggerModel;
-            fifo->setFaults(faults);
-            fifo->clearWriteLog();
-            if (unwinding) throw std::runtime_error("caller's error");
-            saver.restore();
-        } catch (const std::exception& e) {
-            seen = e.what();
-        }
-        EXPECT_EQ(seen, unwinding ? "caller's error" : "simulated failure of property write 1: triggerModel(hardware)");
-        EXPECT_EQ(described(fifo->writeLog()), restoreOf("!"));
-    }
-}
-
 TEST(ApplySettingsToFifo, WritesTheSettingsToAllTapsBetweenDisablingAndEnablingTriggering) {
     kcPtrHandle<kcSimFifo> fifo = makeFifo("chart", 2);
     kfApplySettingsToFifo(fifo, kcColorCameraSettings(0.02, 0.4, 0.1));  // the FIFO's own values, written again
@@ -127,8 +105,9 @@ TEST(ResultSetFifoProperties, WritesTheSettingsToAllTapsAndThePositiveLutOnlyWhe
         kcPtrHandle<kcSimFifo> fifo = makeFifo("chart", 2);
         result.positive8BitLut(positive);
         result.setFifoProperties(fifo);
-        EXPECT_EQ(described(fifo->writeLog()), std::string("exposure(0.003) contrast(0.25, all) brightness(0.75, all)") +
-                                                   (positive ? " inputLut(positive)" : ""));
+        EXPECT_EQ(described(fifo->writeLog()),
+                  std::string("exposure(0.003) contrast(0.25, all) brightness(0.75, all)") +
+                      (positive ? " inputLut(positive)" : ""));
     }
     EXPECT_THROW(result.setFifoProperties(kcPtrHandle<kcAcqFifo>()), kcBadPointer);
 }

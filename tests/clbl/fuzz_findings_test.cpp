@@ -5,11 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "clbl/params.h"
-#include "clbl/snap_to_step.h"
-#include "clbl/tool.h"
-#include "toolkit/acq/acq_image.h"
-#include "toolkit/sim/sim_camera.h"
+#include "clbl/internal/snap_to_step.h"
+#include "tests/support/search_runner.h"
 
 namespace {
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -31,16 +28,9 @@ TEST(FuzzFindings, AnInfiniteStepSnapsFiniteValuesToZeroAndNeverToNaN) {
     params.minExposureStepSize(kInfinity);
     params.minContrastStepSize(0.0);
     params.exposureRange(kcRange(0.0, 0.0));
-    kcSimCamera camera(kcSimScene::builtIn("chart", 64, 48), 3);
-    kcColorBalanceTool tool;
-    kcColorCameraSettings settings = tool.init(params, kcColorCameraSettings(0.0, 0.0, 0.25));
-    int images = 0;
-    while (!tool.done() && images < 10000) {
-        ASSERT_FALSE(std::isnan(settings.exposure())) << "after " << images << " images";
-        kcPtrHandle<kcAcqImage> image(new kcAcqImage(camera.render(settings)));
-        settings = tool.nextSettingsFromImages(image, nullptr, 0);
-        ++images;
-    }
-    ASSERT_TRUE(tool.done());
-    EXPECT_EQ(tool.result().exposure(), 0.0);
+    const search_runner::SearchRun run =
+        search_runner::runSimulatedSearch("chart", 64, 48, 3, params, kcColorCameraSettings(0.0, 0.0, 0.25), 10000);
+    ASSERT_TRUE(run.done);
+    for (const kcColorCameraSettings& s : run.proposals) ASSERT_FALSE(std::isnan(s.exposure()));
+    EXPECT_EQ(run.result.exposure(), 0.0);
 }

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "clbl/color_measurement.h"
+#include "clbl/internal/color_measurement.h"
 #include "toolkit/imgproc/color_conversion.h"
 #include "toolkit/imgproc/morphology.h"
 
@@ -29,7 +29,8 @@ kc3PlanePelBuffer testImage(long width, long height, std::uint32_t seed) {
         for (long y = 0; y < height; ++y)
             for (long x = 0; x < width; ++x) {
                 const long ramp = (x * (3 + p) + y * 2 + seed * 17) % 300 - 20 + long(gen() % 7) - 3;
-                plane.pointToRow(y)[x] = static_cast<unsigned char>(gen() % 20 == 0 ? long(gen() % 256) : std::clamp(ramp, 0L, 255L));
+                plane.pointToRow(y)[x] =
+                    static_cast<unsigned char>(gen() % 20 == 0 ? long(gen() % 256) : std::clamp(ramp, 0L, 255L));
             }
     }
     return image;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "clbl/color_measurement.h"
+#include "clbl/internal/color_measurement.h"
 #include "toolkit/foundation/exceptions.h"
 
 namespace {
@@ -129,9 +129,12 @@ TEST(ColorMeasurement, RejectsCompanionsOfAnotherSizeAndUnboundImagesAndMeasures
     const kc3PlanePelBuffer image = filled(8, 6, {100, 100, 100});
     const kc3PlanePelBuffer wider = filled(9, 6, {100, 100, 100});
     const kc3PlanePelBuffer shorter = filled(8, 5, {100, 100, 100});
-    EXPECT_THROW(measureColorImage(image, image, shorter, kNone, 5), kcBadArgument);
+    EXPECT_THROW(measureColorImage(image, image, shorter, kNone, 5), kcBadArgument);  // walked for the hue
     EXPECT_THROW(measureColorImage(image, image, kNone, wider, 5), kcBadArgument);
-    EXPECT_THROW(countGoodPels(image, shorter, 5), kcBadArgument);
+    // A saturation reference that only gives levels may have any size.
+    const kc3PlanePelBuffer levelsOnly = filled(8, 5, {250, 250, 250});
+    EXPECT_EQ(measureColorImage(image, image, levelsOnly, image, 5).goodCount, 48);
+    EXPECT_EQ(countGoodPels(image, levelsOnly, 5), 48);
     try {
         measureColorImage(image, wider, kNone, kNone, 5);
         FAIL() << "no exception";

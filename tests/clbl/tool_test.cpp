@@ -8,8 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "clbl/candidate_tables.h"
-#include "tool_inspector.h"
+#include "tests/support/tool_inspector.h"
 
 namespace {
 kcColorBalanceMeasuredSetting tried(const kcColorCameraSettings& s, int pels, int dark, int bright) {
@@ -40,33 +39,6 @@ using Tool = ToolTest;
 using CandidateSelection = ToolTest;
 using ColorInitialisation = ToolTest;
 }  // namespace
-
-TEST_F(Tool, StartsInitialisedWithDefaults) {
-    EXPECT_FALSE(tool.done());
-    EXPECT_EQ(tool.subsamplingFactor(), 5u);
-    EXPECT_EQ(tool.params(), kcColorBalanceParams());
-    EXPECT_EQ(tool.result(), kcColorCameraSettings(0.0, 0.0, 0.0));
-    EXPECT_EQ(in.state().phase, kPhaseInitialSweep);
-    EXPECT_EQ(in.state().candidates.size(), 720u);
-}
-
-TEST_F(Tool, InitProposesTheFirstTableEntryAndKeepsTheStartAsResult) {
-    const kcColorCameraSettings start(0.02, 0.3, 0.4);
-    const kcColorCameraSettings first = tool.init(kcColorBalanceParams(), start);
-    EXPECT_EQ(first, kcColorCameraSettings(1e-6, 0.0, 0.0));
-    EXPECT_EQ(tool.result(), start);
-    EXPECT_EQ(in.state().initialSettings, kcColorCameraSettings(1e-6, 1.0, 0.2));
-    EXPECT_EQ(in.state().phase, kPhaseInitialSweep);
-    EXPECT_EQ(tool.init(kcColorBalanceParams(), start), first);  // twice in a row: the same
-
-    kcColorBalanceParams none;
-    none.isExposureEnabled(false);
-    none.isContrastEnabled(false);
-    none.isBrightnessEnabled(false);
-    EXPECT_EQ(tool.init(none, start), start);
-    EXPECT_EQ(in.state().phase, kPhaseInitialSweepFixedExposure);
-    EXPECT_EQ(in.state().candidates.size(), 1u);
-}
 
 TEST_F(Tool, EmptyImageHandleThrowsBadPointerAndChangesNothing) {
     kcPtrHandle<kcAcqImage> empty;
@@ -115,41 +87,6 @@ TEST_F(CandidateSelection, ExcludesTriedTooBrightAndTooDarkCandidates) {
     in.tried() = {tried(darker[1], 1000, 0, 0)};
     EXPECT_EQ(select(darker, 1, true), Found(false, 2));
     EXPECT_EQ(in.current(), darker[1]);
-}
-
-TEST_F(ColorInitialisation, HandOverInstallsTheWideGridWithTheCentreLast) {
-    previousCandidates().clear();  // shared by all tools
-    in.state().candidates.clear();
-    in.state().isFirstRound = true;
-    in.current() = kcColorCameraSettings(0.01, 0.5, 0.5);
-    in.initializeSettingsForColorImage(false);
-    EXPECT_EQ(in.state().searchSpread, 25.0);
-    EXPECT_EQ(in.state().gridCount, 0);
-    ASSERT_EQ(in.state().candidates.size(), 27u);
-    EXPECT_EQ(in.state().candidates[26], kcColorCameraSettings(0.01, 0.5, 0.5));
-    EXPECT_EQ(in.state().previousSettings, kcColorCameraSettings(0.01, 0.5, 0.5));
-    EXPECT_EQ(in.current(), kcColorCameraSettings(0.0025, 0.0, 0.0));
-    EXPECT_TRUE(previousCandidates().empty());
-
-    // Same centre and spread, not the first round: refused; the old table
-    // becomes the previous table and the current settings stay.
-    in.state().isFirstRound = false;
-    in.current() = kcColorCameraSettings(0.01, 0.5, 0.5);
-    in.initializeSettingsForColorImage(false);
-    EXPECT_TRUE(in.state().candidates.empty());
-    EXPECT_EQ(in.state().candidateIndex, 0u);
-    EXPECT_EQ(in.current(), kcColorCameraSettings(0.01, 0.5, 0.5));
-    EXPECT_EQ(previousCandidates().size(), 27u);
-
-    // Halved spread: not refused, and nothing of the previous table returns.
-    in.state().searchSpread = 12.5;
-    in.initializeSettingsForColorImage(false);
-    EXPECT_FALSE(in.state().candidates.empty());
-    for (const auto& s : in.state().candidates)
-        for (const auto& p : previousCandidates()) EXPECT_FALSE(s == p);
-
-    in.initializeSettingsForColorImage(true);
-    EXPECT_EQ(in.state().searchSpread, 5.0);
 }
 
 TEST_F(ColorInitialisation, ExtrapolatesAlongTheLastImprovement) {

@@ -12,7 +12,7 @@
 #include <tuple>
 
 #include "clbl/driver.h"
-#include "clbl/fifo_handling.h"
+#include "clbl/internal/fifo_handling.h"
 #include "fake_gv_camera.h"
 #include "toolkit/acq/acq_props.h"
 #include "toolkit/acq/trigger_model.h"

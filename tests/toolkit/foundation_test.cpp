@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "toolkit/foundation/exceptions.h"
 #include "toolkit/foundation/histo_stats.h"
 #include "toolkit/foundation/pel_buffer.h"
 #include "toolkit/foundation/ptr_handle.h"
+#include "toolkit/foundation/text.h"
 #include "toolkit/foundation/three_plane_pel_buffer.h"
 
 namespace {
@@ -102,4 +104,26 @@ TEST(PelBuffer, WindowsSharePelsAndRowsOutsideTheWindowAreRefused) {
     EXPECT_THROW(colour.plane(3), kcBadArgument);
     large.window(kcPelRect(5, 5, 4, 3));
     EXPECT_NO_THROW(kc3PlanePelBuffer(red, green, large));
+}
+
+TEST(Text, WidensUtf8ReplacingMalformedBytesAndEncodesCodePointsBack) {
+    const struct {
+        std::string utf8;
+        std::wstring wide;
+    } cases[] = {
+        {"plain.ppm", L"plain.ppm"},
+        {"gr\xc3\xbcn \xe2\x82\xac \xf0\x9f\x8e\xa8", L"gr\u00fcn \u20ac \U0001F3A8"},
+        {"a\xff!", L"a\ufffd!"},                  // no lead byte
+        {"\xc3", L"\ufffd"},                      // cut short
+        {"\xc0\xaf", L"\ufffd\ufffd"},            // overlong
+        {"\xed\xa0\x80", L"\ufffd\ufffd\ufffd"},  // a surrogate
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kfWiden(c.utf8), c.wide) << c.utf8;
+        if (c.wide.find(L'\ufffd') == std::wstring::npos) {
+            EXPECT_EQ(kfToUtf8(c.wide), c.utf8);
+        }
+    }
+    EXPECT_EQ(kfToUtf8(std::wstring{L'x', static_cast<wchar_t>(-1), static_cast<wchar_t>(0xD800)}),
+              "x\xef\xbf\xbd\xef\xbf\xbd");
 }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "toolkit/foundation/persistent.h"
+#include "toolkit/foundation/text.h"
 
 namespace {
 constexpr std::uintmax_t kMaxFileBytes = 64u * 1024u * 1024u;  // largest archive file loadingFile accepts
@@ -39,18 +40,10 @@ constexpr const char* typeName() {
     return "an unsigned long long";
 }
 
-// Bytes taken as Latin-1, so that any byte gives a valid character.
-std::wstring widen(const std::string& text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (unsigned char c : text) out.push_back(static_cast<wchar_t>(c));
-    return out;
-}
-
 // A class name read from untrusted input, shortened for a message.
 std::wstring quotedName(const std::string& name) {
-    if (name.size() <= kMaxNameInMessage) return L"\"" + widen(name) + L"\"";
-    return L"\"" + widen(name.substr(0, kMaxNameInMessage)) + L"...\"";
+    if (name.size() <= kMaxNameInMessage) return L"\"" + kfWiden(name) + L"\"";
+    return L"\"" + kfWiden(name.substr(0, kMaxNameInMessage)) + L"...\"";
 }
 
 std::wstring at(std::size_t offset) { return L"archive offset " + std::to_wstring(offset) + L": "; }
@@ -67,11 +60,11 @@ std::uint64_t loadBits(const unsigned char* in, std::size_t width) {
 }  // namespace
 
 kcArchive::UnknownVersion::UnknownVersion(const char* file, int line)
-    : Errors(L"unknown version in " + widen(file != nullptr ? file : "(unknown file)") + L" line " +
+    : Errors(L"unknown version in " + kfWiden(file != nullptr ? file : "(unknown file)") + L" line " +
              std::to_wstring(line)) {}
 
 kcArchive::UnknownVersion::UnknownVersion(const std::string& className, long number)
-    : Errors(widen(className) + L": unknown version, this reader knows up to " + std::to_wstring(number)) {}
+    : Errors(kfWiden(className) + L": unknown version, this reader knows up to " + std::to_wstring(number)) {}
 
 kcArchive::kcArchive(bool storing) : storing_(storing) {}
 
@@ -108,7 +101,7 @@ kcArchive kcArchive::loading(std::vector<unsigned char> bytes) {
 }
 
 kcArchive kcArchive::loadingFile(const std::string& path) {
-    const std::wstring where = L"archive file \"" + widen(path) + L"\"";
+    const std::wstring where = L"archive file \"" + kfWiden(path) + L"\"";
     std::error_code ec;
     // Only regular files: a FIFO or device could block or never end.
     if (!std::filesystem::is_regular_file(path, ec)) throw Errors(where + L" does not exist or is not a regular file");
@@ -130,7 +123,7 @@ kcArchive kcArchive::loadingFile(const std::string& path) {
 }
 
 void kcArchive::writeFile(const std::string& path) const {
-    const std::wstring where = L"archive file \"" + widen(path) + L"\"";
+    const std::wstring where = L"archive file \"" + kfWiden(path) + L"\"";
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw Errors(where + L" cannot be opened for writing");
     out.write(reinterpret_cast<const char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
@@ -145,7 +138,7 @@ void kcArchive::put(const void* data, std::size_t size) {
 
 void kcArchive::get(void* data, std::size_t size, const char* what) {
     if (size > remaining())
-        throw Errors(at(position_) + L"expected " + std::to_wstring(size) + L" bytes for " + widen(what) + L", " +
+        throw Errors(at(position_) + L"expected " + std::to_wstring(size) + L" bytes for " + kfWiden(what) + L", " +
                      std::to_wstring(remaining()) + L" remain");
     if (size > 0) std::memcpy(data, bytes_.data() + position_, size);
     position_ += size;
@@ -157,7 +150,7 @@ std::size_t kcArchive::getLength(std::size_t unitSize, const char* what) {
     get(raw, kLengthBytes, what);
     const auto length = static_cast<std::size_t>(loadBits(raw, kLengthBytes));
     if (length > remaining() / unitSize)
-        throw Errors(at(offset) + widen(what) + L" of length " + std::to_wstring(length) + L" needs " +
+        throw Errors(at(offset) + kfWiden(what) + L" of length " + std::to_wstring(length) + L" needs " +
                      std::to_wstring(length * unitSize) + L" bytes, " + std::to_wstring(remaining()) + L" remain");
     return length;
 }
@@ -190,11 +183,13 @@ kcArchive& kcArchive::integer(T& value) {
             wide = static_cast<std::int64_t>(bits);
         }
         if (!std::in_range<T>(wide))
-            throw Errors(at(offset) + L"value " + std::to_wstring(wide) + L" does not fit in " + widen(typeName<T>()));
+            throw Errors(at(offset) + L"value " + std::to_wstring(wide) + L" does not fit in " +
+                         kfWiden(typeName<T>()));
         value = static_cast<T>(wide);
     } else {
         if (!std::in_range<T>(bits))
-            throw Errors(at(offset) + L"value " + std::to_wstring(bits) + L" does not fit in " + widen(typeName<T>()));
+            throw Errors(at(offset) + L"value " + std::to_wstring(bits) + L" does not fit in " +
+                         kfWiden(typeName<T>()));
         value = static_cast<T>(bits);
     }
     return *this;
@@ -290,7 +285,7 @@ void kcArchive::storeObject(kcPersistent& object) {
     std::string name = kc_Instantiator::className(typeid(object));
     // Refuse now what could never be loaded back.
     if (kc_Instantiator::find(name) == nullptr)
-        throw Errors(L"class " + widen(name) + L" is not registered for persistence and cannot be stored");
+        throw Errors(L"class " + kfWiden(name) + L" is not registered for persistence and cannot be stored");
     *this || name;
     object.dispatchSerialize(*this);
 }

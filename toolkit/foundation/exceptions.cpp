@@ -6,36 +6,7 @@
 #include <type_traits>
 
 #include "toolkit/foundation/archive.h"
-
-namespace {
-// UTF-8 form of a wide string, for what(); code points that are not valid
-// Unicode become '?'.
-std::string toUtf8(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t wc : text) {
-        const auto c = static_cast<unsigned long>(static_cast<std::make_unsigned_t<wchar_t>>(wc));
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c >= 0x10000 && c < 0x110000) {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += '?';
-        }
-    }
-    return out;
-}
-}  // namespace
+#include "toolkit/foundation/text.h"
 
 kcException::~kcException() = default;
 
@@ -51,7 +22,7 @@ void kcException::message_(std::wostream& /*out*/) const {}
 
 void kcException::updateWhat() {
     try {
-        what_ = toUtf8(message());
+        what_ = kfToUtf8(message());
     } catch (...) {
         what_.clear();  // what() falls back to a fixed text
     }

@@ -8,15 +8,14 @@
 #include <utility>
 
 #include "toolkit/foundation/exceptions.h"
+#include "toolkit/foundation/text.h"
 
 namespace {
 constexpr double kFramePeriod = 1.0 / 30.0;  // seconds between frames when the exposure is shorter
 
-std::wstring widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
 std::wstring number(double value) {
     std::string text = std::to_string(value);
-    return widen(text);
+    return kfWiden(text);
 }
 
 void requireFinite(double value, const wchar_t* what) {
@@ -202,7 +201,7 @@ void kcSimFifo::receiveWrite(kcSimFifoWrite entry) {
     ++countedWrites_;
     if (countedWrites_ == faults_.failWriteAt || (faults_.failLaterWrites && countedWrites_ > faults_.failWriteAt))
         throw kcStatusFailure(L"simulated failure of property write " + std::to_wstring(countedWrites_) + L": " +
-                              widen(logged.describe()));
+                              kfWiden(logged.describe()));
 }
 
 std::size_t kcSimFifo::firstTap(long tap) const {

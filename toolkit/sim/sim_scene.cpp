@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "toolkit/foundation/exceptions.h"
+#include "toolkit/foundation/text.h"
 
 namespace {
 
@@ -265,16 +266,7 @@ const BuiltIn& findBuiltIn(const std::string& name) {
         if (!known.empty()) known += L", ";
         known += std::wstring(b.name, b.name + std::char_traits<char>::length(b.name));
     }
-    std::wstring wide;
-    for (unsigned char c : name) wide += static_cast<wchar_t>(c);
-    throw kcBadArgument(L"unknown simulated scene \"" + wide + L"\"; the built-in scenes are " + known);
-}
-
-std::wstring widen(const std::string& text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (unsigned char c : text) out += static_cast<wchar_t>(c);
-    return out;
+    throw kcBadArgument(L"unknown simulated scene \"" + kfWiden(name) + L"\"; the built-in scenes are " + known);
 }
 
 // Index of the source pel nearest to the centre of target pel i.
@@ -393,7 +385,7 @@ private:
     }
 
     [[noreturn]] void fail(const std::wstring& what) const {
-        throw kcBadArgument(L"PPM file \"" + widen(path_) + L"\" " + what);
+        throw kcBadArgument(L"PPM file \"" + kfWiden(path_) + L"\" " + what);
     }
 
     std::string path_;
@@ -462,7 +454,7 @@ kcSimScene kcSimScene::fromRgb8(const std::vector<unsigned char>& rgb, long sour
 kcSimScene kcSimScene::fromPpm(const std::string& path, long width, long height) {
     if (width < 0 || height < 0)
         throw kcBadArgument(L"scene size " + std::to_wstring(width) + L" x " + std::to_wstring(height) +
-                            L" for PPM file \"" + widen(path) + L"\" is negative");
+                            L" for PPM file \"" + kfWiden(path) + L"\" is negative");
     PpmReader reader(path);
     reader.readHeader();
     if (width == 0) width = std::clamp(reader.width(), kMinWidth, kMaxWidth);

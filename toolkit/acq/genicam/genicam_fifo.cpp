@@ -14,6 +14,7 @@
 #include "toolkit/acq/acq_props.h"
 #include "toolkit/acq/genicam/bayer_demosaic.h"
 #include "toolkit/acq/trigger_model.h"
+#include "toolkit/foundation/text.h"
 
 namespace {
 constexpr double kMicrosecondsPerSecond = 1e6;
@@ -55,20 +56,13 @@ private:
     GError* error_ = nullptr;
 };
 
-std::wstring widen(const std::string& utf8) {
-    glong written = 0;
-    std::unique_ptr<gunichar, GFree> wide(g_utf8_to_ucs4(utf8.c_str(), -1, nullptr, &written, nullptr));
-    if (!wide) return std::wstring(utf8.begin(), utf8.end());
-    return std::wstring(wide.get(), wide.get() + written);
-}
-
 std::wstring number(double value) {
     std::wostringstream out;
     out << value;
     return out.str();
 }
 
-std::wstring quoted(const std::string& text) { return L"\"" + widen(text) + L"\""; }
+std::wstring quoted(const std::string& text) { return L"\"" + kfWiden(text) + L"\""; }
 
 bool isSupportedFormat(const std::string& format) {
     return std::find(kPixelFormats.begin(), kPixelFormats.end(), format) != kPixelFormats.end();
@@ -117,7 +111,8 @@ struct RememberedFeature {
 };
 }  // namespace
 
-struct kcGenICamFifo::Impl {
+// Hidden: the state behind the FIFO is no part of the backend's interface.
+struct __attribute__((visibility("hidden"))) kcGenICamFifo::Impl {
     kcGenICamCameraInfo info;
     kcGenICamFifoOptions options;
     GObjectPtr<ArvCamera> camera;
@@ -154,7 +149,7 @@ struct kcGenICamFifo::Impl {
     std::wstring name() const { return quoted(info.id); }
 
     void throwIfLost() const {
-        if (lost) throw kcGenICamError(L"camera " + name() + L" no longer answers (" + widen(lostMessage) + L")");
+        if (lost) throw kcGenICamError(L"camera " + name() + L" no longer answers (" + kfWiden(lostMessage) + L")");
     }
 
     // Turns a reported error into kcGenICamError; a camera that did not
@@ -168,7 +163,7 @@ struct kcGenICamFifo::Impl {
             lost = true;
             lostMessage = message;
         }
-        throw kcGenICamError(L"camera " + name() + L": " + widen(what) + L" failed: " + widen(message));
+        throw kcGenICamError(L"camera " + name() + L": " + kfWiden(what) + L" failed: " + kfWiden(message));
     }
 
     // Runs f(GError**) against the camera and checks what it reports.
@@ -341,7 +336,7 @@ void kcGenICamFifo::Impl::open(const std::string& requested) {
         camera.reset();
         const std::string message =
             trap.get() != nullptr && trap.get()->message != nullptr ? trap.get()->message : "unknown error";
-        throw kcGenICamError(L"cannot open GenICam camera " + name() + L": " + widen(message));
+        throw kcGenICamError(L"cannot open GenICam camera " + name() + L": " + kfWiden(message));
     }
     device = arv_camera_get_device(camera.get());
 
@@ -392,7 +387,7 @@ void kcGenICamFifo::Impl::choosePixelFormat() {
             const auto preferred = std::find_if(kPixelFormats.begin(), kPixelFormats.end(), offers);
             if (preferred == kPixelFormats.end()) {
                 std::wstring list;
-                for (const std::string& f : formats) list += (list.empty() ? L"" : L", ") + widen(f);
+                for (const std::string& f : formats) list += (list.empty() ? L"" : L", ") + kfWiden(f);
                 throw kcGenICamError(L"camera " + name() +
                                      L" offers none of the pixel formats RGB8, Mono8 and 8-bit Bayer (it offers " +
                                      list + L")");
@@ -663,7 +658,7 @@ const kcTriggerModel& kcGenICamFifo::triggerModel() const { return *impl_->model
 void kcGenICamFifo::triggerModel(const kcTriggerModel& model) {
     Impl& m = *impl_;
     if (&model != &kfManualTrigger() && &model != &kfFreeRunTrigger() && &model != &kfHardwareTrigger())
-        throw kcBadArgument(L"trigger model " + widen(model.name()) +
+        throw kcBadArgument(L"trigger model " + kfWiden(model.name()) +
                             L" is not the manual, free-running or hardware model");
     if (&model == &kfHardwareTrigger() && m.hardwareSource.empty())
         throw kcPropertyNotSupported(L"camera " + m.name() + L" has no trigger line for the hardware trigger model");

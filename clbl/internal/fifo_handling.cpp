@@ -1,5 +1,5 @@
-// clbl/fifo_handling.cpp
-#include "clbl/fifo_handling.h"
+// clbl/internal/fifo_handling.cpp
+#include "clbl/internal/fifo_handling.h"
 
 #include <limits>
 #include <string>

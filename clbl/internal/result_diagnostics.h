@@ -1,9 +1,8 @@
-// clbl/diagnostics.h
+// clbl/internal/result_diagnostics.h
 // The one-shot driver's diagnostics: a colour and a monochrome image of the
 // balanced camera, each annotated with the result as text.
 #pragma once
 
-#include "clbl/export.h"
 #include "clbl/result.h"
 #include "toolkit/acq/acq_fifo.h"
 #include "toolkit/acq/acquire_info.h"
@@ -17,8 +16,8 @@
 // then the monochrome image annotated "Monochrome image", each with the
 // result text of kfSketchResultText. kcBadPointer for an empty image handle
 // without a failure code.
-CLBL_EXPORT bool kfRecordResultDiagnostics(kcPtrHandle<kcAcqFifo> fifo, const kcColorBalanceResult& result,
-                                           kcAcquireInfo& acqInfo, kcDiagObject& diag, unsigned long flags);
+bool kfRecordResultDiagnostics(kcPtrHandle<kcAcqFifo> fifo, const kcColorBalanceResult& result, kcAcquireInfo& acqInfo,
+                               kcDiagObject& diag, unsigned long flags);
 
 // Draws the result's exposure, contrast, brightness and LUT flag as four
 // lines of text and attaches the drawing, named "Color Balance Result
@@ -28,4 +27,4 @@ CLBL_EXPORT bool kfRecordResultDiagnostics(kcPtrHandle<kcAcqFifo> fifo, const kc
 // A number whose fixed-point form ("%8.6f") would not fit the line's
 // 80-character buffer (magnitudes of about 1e57 and more) is written in
 // exponent form with six significant digits ("%.6g") instead.
-CLBL_EXPORT void kfSketchResultText(const kcColorBalanceResult& result, kcDiagObject* diag, unsigned long flags);
+void kfSketchResultText(const kcColorBalanceResult& result, kcDiagObject* diag, unsigned long flags);

@@ -1,4 +1,4 @@
-// clbl/fifo_handling.h
+// clbl/internal/fifo_handling.h
 // FIFO handling of the one-shot driver: saving and restoring the properties
 // it changes, writing settings to a FIFO and acquiring one image with them.
 #pragma once
@@ -6,7 +6,6 @@
 #include <exception>
 #include <vector>
 
-#include "clbl/export.h"
 #include "toolkit/acq/acq_fifo.h"
 #include "toolkit/acq/acq_image.h"
 #include "toolkit/acq/acquire_info.h"
@@ -30,7 +29,7 @@
 // Restore order: disable triggering, LUT, trigger model, contrast and
 // brightness (all taps, so every tap ends at the channel-0 value), exposure,
 // trigger enable as captured.
-class CLBL_EXPORT kcFifoPropertiesSaver {
+class kcFifoPropertiesSaver {
 public:
     // Captures the properties; changes nothing on the FIFO. kcBadPointer
     // for an empty handle; kcBadArgument when the FIFO's LUT does not have
@@ -62,7 +61,7 @@ private:
 // Writes the settings: disable triggering, exposure, contrast and
 // brightness (all taps), then enable triggering, whatever it was before.
 // The LUT and the trigger model are left alone.
-CLBL_EXPORT void kfApplySettingsToFifo(kcPtrHandle<kcAcqFifo> fifo, kcColorCameraSettings settings);
+void kfApplySettingsToFifo(kcPtrHandle<kcAcqFifo> fifo, kcColorCameraSettings settings);
 
 // Polls the attention check (its failure is thrown), applies the settings,
 // acquires one image and returns it. `acqInfo` receives what the completion
@@ -70,6 +69,5 @@ CLBL_EXPORT void kfApplySettingsToFifo(kcPtrHandle<kcAcqFifo> fifo, kcColorCamer
 // not bound. kcBadPointer when the completion returns an empty handle
 // without a failure code. kcTimeout::Expired and other errors of the FIFO
 // pass through.
-CLBL_EXPORT kcPtrHandle<kcAcqImage> kfAcquireWithSettings(kcPtrHandle<kcAcqFifo> fifo,
-                                                          const kcColorCameraSettings& settings, kcAcquireInfo& acqInfo,
-                                                          bool& failed);
+kcPtrHandle<kcAcqImage> kfAcquireWithSettings(kcPtrHandle<kcAcqFifo> fifo, const kcColorCameraSettings& settings,
+                                              kcAcquireInfo& acqInfo, bool& failed);

@@ -1,19 +1,19 @@
-// clbl/color_initialisation.cpp
+// clbl/grid_installation.cpp
 // Installing the candidate table of a new grid pass: a grid around the
 // present settings, or an extrapolation along the last improvement.
 #include <cmath>
 
-#include "clbl/candidate_tables.h"
-#include "clbl/snap_to_step.h"
+#include "clbl/internal/candidate_tables.h"
+#include "clbl/internal/search_constants.h"
+#include "clbl/internal/search_state.h"
+#include "clbl/internal/snap_to_step.h"
 #include "clbl/tool.h"
-#include "clbl/tool_state.h"
 
 namespace {
-constexpr double kRestartSpread = 5.0;     // first grid after the initial sweep: narrow
-constexpr double kFirstRoundSpread = 25.0; // first grid with nothing scored yet: wide
-constexpr double kHalfStep = 0.5;          // extrapolation moves by multiples of half the last move
+constexpr double kRestartSpread = 5.0;      // first grid after the initial sweep: narrow
+constexpr double kFirstRoundSpread = 25.0;  // first grid with nothing scored yet: wide
+constexpr double kHalfStep = 0.5;           // extrapolation moves by multiples of half the last move
 constexpr int kExtrapolationSteps = 4;
-constexpr double kSettingsTolerance = 1e-15;
 
 // value clamped into [0, 1] (the lower bound first, so NaN becomes 0),
 // then snapped to step.
@@ -23,12 +23,6 @@ double clampedUnitSetting(double value, double step) {
     else if (value > 1.0)
         value = 1.0;
     return snapToStep(value, step);
-}
-
-bool sameSettings(const kcColorCameraSettings& a, const kcColorCameraSettings& b) {
-    return std::fabs(a.exposure() - b.exposure()) <= kSettingsTolerance &&
-           std::fabs(a.contrast() - b.contrast()) <= kSettingsTolerance &&
-           std::fabs(a.brightness() - b.brightness()) <= kSettingsTolerance;
 }
 }  // namespace
 
@@ -75,7 +69,7 @@ void kcColorBalanceTool::initializeSettingsForColorImageUsingLastBestResult() {
             point.brightness(
                 clampedUnitSetting(factor * dBrightness + best.brightness(), params_.minBrightnessStepSize()));
         // Only a repeat of the point just before is dropped.
-        if (s.candidates.empty() || !sameSettings(point, s.candidates.back())) s.candidates.push_back(point);
+        if (s.candidates.empty() || !isSameSettings(point, s.candidates.back())) s.candidates.push_back(point);
     }
     s.previousSettings = best;
     s.candidateIndex = 0;

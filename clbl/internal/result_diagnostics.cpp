@@ -1,10 +1,10 @@
-// clbl/diagnostics.cpp
-#include "clbl/diagnostics.h"
+// clbl/internal/result_diagnostics.cpp
+#include "clbl/internal/result_diagnostics.h"
 
 #include <cwchar>
 #include <string>
 
-#include "clbl/grey_conversion.h"
+#include "clbl/internal/grey_conversion.h"
 #include "toolkit/diag/diag_record.h"
 #include "toolkit/display/display.h"
 #include "toolkit/display/ui_tablet.h"
@@ -61,8 +61,10 @@ bool kfRecordResultDiagnostics(kcPtrHandle<kcAcqFifo> fifo, const kcColorBalance
     colorRecord.recordAnnotation(L"Color image");
     kfSketchResultText(result, &diag, flags);
 
-    const kcPelBuffer<unsigned char> grey = kfGetGrey8PelBuffer(image);
+    // The record comes first: a conversion that fails leaves it without an
+    // image, and the collector shows how far the step got.
     kcDiagRecord& greyRecord = diag.newDiagRecord();
+    const kcPelBuffer<unsigned char> grey = kfGetGrey8PelBuffer(image);
     greyRecord.image(kcPelBuffer_const<unsigned char>(grey), false);
     greyRecord.recordAnnotation(L"Monochrome image");
     kfSketchResultText(result, &diag, flags);

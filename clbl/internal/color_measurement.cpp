@@ -1,4 +1,4 @@
-#include "clbl/color_measurement.h"
+#include "clbl/internal/color_measurement.h"
 
 #include <algorithm>
 #include <array>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "clbl/internal/search_constants.h"
 #include "toolkit/foundation/exceptions.h"
 #include "toolkit/foundation/histo_stats.h"
 #include "toolkit/imgproc/color_conversion.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr std::int32_t kDefaultSaturationLevel = 239;  // every plane, without a saturation reference
 constexpr double kSaturationFraction = 0.98;           // of a reference plane's robust maximum
-constexpr double kGoodCountMargin = 1.025;             // good counts closer than this are compared by score
 constexpr double kScoreMargin = 1.05;                  // a candidate must beat the best's score by this factor
 constexpr double kHuePenaltyWeight = 2.0;              // weight of the hue shift in the score
 constexpr std::size_t kBins = 256;                     // 8-bit histograms
@@ -265,10 +265,10 @@ SaturationLevels saturationLevels(const kc3PlanePelBuffer& saturationReference) 
     return levels;
 }
 
-// Checks shared by both measuring operations; returns the pel count.
-std::int32_t checkImageAndReference(const kc3PlanePelBuffer& image, const kc3PlanePelBuffer& saturationReference) {
+// Checks shared by both measuring operations; returns the pel count. A
+// saturation reference only gives levels, whatever its size.
+std::int32_t checkImage(const kc3PlanePelBuffer& image) {
     requireBound(image, L"measured image");
-    if (saturationReference.isBound()) requireSameWindowSize(image, saturationReference, L"saturation reference");
     return windowPelCount(image);
 }
 
@@ -283,10 +283,9 @@ double score(const kcColorBalanceMeasurement& m) {
 kcColorBalanceMeasurement measureColorImage(const kc3PlanePelBuffer& image, const kc3PlanePelBuffer& repeatImage,
                                             const kc3PlanePelBuffer& saturationReference,
                                             const kc3PlanePelBuffer& hueReference, std::int32_t darkLevel) {
-    const std::int32_t pelCount = checkImageAndReference(image, saturationReference);
+    const std::int32_t pelCount = checkImage(image);
     requireBound(repeatImage, L"repeat image");
     requireSameWindowSize(image, repeatImage, L"repeat image");
-    if (hueReference.isBound()) requireSameWindowSize(image, hueReference, L"hue reference");
 
     kcColorBalanceMeasurement m;
     m.saturationLevels = saturationLevels(saturationReference);
@@ -297,6 +296,9 @@ kcColorBalanceMeasurement measureColorImage(const kc3PlanePelBuffer& image, cons
     // row at a time, right before the row is walked.
     const kc3PlanePelBuffer& hueSource = hueReference.isBound() ? hueReference : saturationReference;
     const bool withHue = hueSource.isBound();
+    // Only the image walked alongside must match the measured one in size.
+    if (withHue)
+        requireSameWindowSize(image, hueSource, hueReference.isBound() ? L"hue reference" : L"saturation reference");
 
     const GoodPelTest test(m.saturationLevels, darkLevel);
     const long width = pelCount == 0 ? 0 : image.width();
@@ -355,7 +357,7 @@ kcColorBalanceMeasurement measureColorImage(const kc3PlanePelBuffer& image, cons
 
 std::int32_t countGoodPels(const kc3PlanePelBuffer& image, const kc3PlanePelBuffer& saturationReference,
                            std::int32_t darkLevel) {
-    const std::int32_t pelCount = checkImageAndReference(image, saturationReference);
+    const std::int32_t pelCount = checkImage(image);
     const GoodPelTest test(saturationLevels(saturationReference), darkLevel);
     const long width = pelCount == 0 ? 0 : image.width();
     const long height = pelCount == 0 ? 0 : image.height();

@@ -1,42 +1,41 @@
-// clbl/grey_step.cpp
+// clbl/grey_sweeps.cpp
 // The grey path: coarse exposure and contrast sweeps that bring the camera
 // into range when the initial colour sweep found nothing usable, judged by
 // the robust maximum grey level of each image; then the hand-over to the
 // grid passes of the colour path.
 #include <cmath>
 
-#include "clbl/color_measurement.h"
-#include "clbl/snap_to_step.h"
+#include "clbl/internal/color_measurement.h"
+#include "clbl/internal/search_constants.h"
+#include "clbl/internal/search_state.h"
+#include "clbl/internal/snap_to_step.h"
 #include "clbl/tool.h"
-#include "clbl/tool_state.h"
 
 namespace {
-constexpr double kExposureSweepFactor = 1.5;   // exposure growth per image
+constexpr double kExposureSweepFactor = 1.5;      // exposure growth per image
 constexpr double kContrastSweepIncrement = 0.05;  // contrast growth per image
 constexpr double kContrastCeiling = 1.0;
-constexpr double kSettingsTolerance = 1e-15;
 // Bound on the repetitions that look for a contrast which differs from the
 // present one; with a finite contrast in 0..1 a few dozen suffice.
 constexpr int kMaxContrastRepetitions = 1000;
 }  // namespace
 
 kcColorCameraSettings kcColorBalanceTool::nextSettingsFromGreyImage(const kcPelBuffer<unsigned char>& image,
-                                                                    kcDiagObject* /*diag*/,
-                                                                    unsigned long /*flags*/) {
+                                                                    kcDiagObject* /*diag*/, unsigned long /*flags*/) {
     kcColorBalanceToolState& s = *state_;
     s.stepTwoDone = false;
     switch (s.phase) {
-    case kPhaseGreyExposureSweep:
-        return greyExposureSweep(image);
-    case kPhaseGreyContrastSweep:
-        return greyContrastSweep(image);
-    case kPhaseRestart:
-        // The image of the hand-back is not measured; the next one goes to
-        // the colour path, still in the restart phase.
-        greyMode_ = false;
-        return currentSettings_;
-    default:
-        return currentSettings_;
+        case kPhaseGreyExposureSweep:
+            return greyExposureSweep(image);
+        case kPhaseGreyContrastSweep:
+            return greyContrastSweep(image);
+        case kPhaseRestart:
+            // The image of the hand-back is not measured; the next one goes to
+            // the colour path, still in the restart phase.
+            greyMode_ = false;
+            return currentSettings_;
+        default:
+            return currentSettings_;
     }
 }
 
@@ -65,7 +64,7 @@ kcColorCameraSettings kcColorBalanceTool::greyExposureSweep(const kcPelBuffer<un
             x = x * kExposureSweepFactor;
             const double y = snapToStep(x, step);
             if (y > end) break;  // beyond the range: the sweep is finished
-            if (std::fabs(y - current) > kSettingsTolerance) {
+            if (!isSameValue(y, current)) {
                 currentSettings_.exposure(y);
                 return currentSettings_;
             }
@@ -93,7 +92,7 @@ kcColorCameraSettings kcColorBalanceTool::greyContrastSweep(const kcPelBuffer<un
             x = x + kContrastSweepIncrement;
             const double y = snapToStep(x, step);
             if (y > kContrastCeiling) break;
-            if (std::fabs(y - current) > kSettingsTolerance) {
+            if (!isSameValue(y, current)) {
                 currentSettings_.contrast(y);
                 return currentSettings_;
             }

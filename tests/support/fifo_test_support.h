@@ -1,4 +1,4 @@
-// tests/clbl/fifo_test_support.h
+// tests/support/fifo_test_support.h
 // Shared pieces of the FIFO handling, driver and diagnostics tests: a
 // simulated FIFO in a recognisable non-default state, a snapshot of the
 // properties the driver must put back, and readable forms of logged writes.
@@ -45,8 +45,12 @@ inline std::ostream& operator<<(std::ostream& out, const FifoState& s) {
 }
 
 inline FifoState stateOf(const kcSimFifo& fifo) {
-    FifoState s{fifo.triggerEnable(), &fifo.triggerModel(), fifo.inputLut(kc8BitInputLutProp::eLutChannel0),
-                fifo.exposure(), {}, {}};
+    FifoState s{fifo.triggerEnable(),
+                &fifo.triggerModel(),
+                fifo.inputLut(kc8BitInputLutProp::eLutChannel0),
+                fifo.exposure(),
+                {},
+                {}};
     for (long t = 0; t < fifo.numTaps(); ++t) {
         s.contrast.push_back(fifo.contrast(static_cast<kcContrastBrightnessProp::Channel>(t)));
         s.brightness.push_back(fifo.brightness(static_cast<kcContrastBrightnessProp::Channel>(t)));

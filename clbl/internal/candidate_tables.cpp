@@ -1,25 +1,25 @@
-// clbl/candidate_tables.cpp
-#include "clbl/candidate_tables.h"
+// clbl/internal/candidate_tables.cpp
+#include "clbl/internal/candidate_tables.h"
 
 #include <cmath>
 
-#include "clbl/snap_to_step.h"
+#include "clbl/internal/search_constants.h"
+#include "clbl/internal/snap_to_step.h"
 #include "toolkit/foundation/rounding.h"
 
 namespace {
 // Initial table.
-constexpr double kExposureGrowth = 2.0;         // each exposure rung doubles the previous unsnapped one
-constexpr double kZeroStartFraction = 0.001;    // a range starting at 0 starts its ladder at this part of its length
-constexpr double kLinearIncrement = 0.2;        // contrast and brightness rung distance
-constexpr double kLinearCeiling = 1.0;          // contrast and brightness never exceed this
+constexpr double kExposureGrowth = 2.0;       // each exposure rung doubles the previous unsnapped one
+constexpr double kZeroStartFraction = 0.001;  // a range starting at 0 starts its ladder at this part of its length
+constexpr double kLinearIncrement = 0.2;      // contrast and brightness rung distance
+constexpr double kLinearCeiling = 1.0;        // contrast and brightness never exceed this
 // Grids.
-constexpr double kExposureSpreadFactor = 0.2;   // relative exposure offset: (spread x 0.2) x 0.15
+constexpr double kExposureSpreadFactor = 0.2;  // relative exposure offset: (spread x 0.2) x 0.15
 constexpr double kExposureSpreadScale = 0.15;
-constexpr double kLinearSpreadFactor = 0.02;    // contrast and brightness offset: spread x 0.02
+constexpr double kLinearSpreadFactor = 0.02;  // contrast and brightness offset: spread x 0.02
 constexpr double kLinearFloor = 0.0;
-// Two settings values within this distance are the same setting.
-constexpr double kSettingsTolerance = 1e-15;
-
+// A rung is kept when it differs from the one before by more than the
+// tolerance (a NaN rung never does).
 bool differs(double a, double b) { return std::fabs(a - b) > kSettingsTolerance; }
 
 // Appends v unless it repeats the last rung.
@@ -110,8 +110,10 @@ kcColorCameraSettings settingsOf(double exposure, double contrast, double bright
 
 bool isExpanded(const kcColorCameraSettings& centre, double spread) {
     for (const kcExpandedCentre& r : expandedCentres()) {
-        if (!differs(r.exposure, centre.exposure()) && !differs(r.contrast, centre.contrast()) &&
-            !differs(r.brightness, centre.brightness()) && !differs(r.spread, spread))
+        // Refused only when every component is the same value: a NaN
+        // component is never the same.
+        if (isSameSettings(centre, kcColorCameraSettings(r.exposure, r.contrast, r.brightness)) &&
+            isSameValue(r.spread, spread))
             return true;
     }
     return false;
@@ -119,9 +121,7 @@ bool isExpanded(const kcColorCameraSettings& centre, double spread) {
 
 bool isInTable(const std::vector<kcColorCameraSettings>& table, double e, double c, double b) {
     for (const kcColorCameraSettings& s : table) {
-        if (kfRealEq(s.exposure(), e, kSettingsTolerance) && kfRealEq(s.contrast(), c, kSettingsTolerance) &&
-            kfRealEq(s.brightness(), b, kSettingsTolerance))
-            return true;
+        if (isSameSettings(s, kcColorCameraSettings(e, c, b))) return true;
     }
     return false;
 }

@@ -1,8 +1,6 @@
-// clbl/snap_to_step.h
+// clbl/internal/snap_to_step.h
 // Rounding of a computed setting to the minimum step of its axis.
 #pragma once
-
-#include "clbl/export.h"
 
 // value unchanged when step is 0.0; otherwise the quotient value / step,
 // taken to single precision and rounded to the nearest integer (halves away
@@ -10,4 +8,4 @@
 // quotient is not finite or lies beyond the range of long, where no whole
 // multiple can be formed. A quotient that rounds to 0 gives 0.0, also for an
 // infinite step.
-CLBL_EXPORT double snapToStep(double value, double step);
+double snapToStep(double value, double step);

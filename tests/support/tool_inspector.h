@@ -1,9 +1,9 @@
-// tests/clbl/tool_inspector.h
+// tests/support/tool_inspector.h
 // White-box access to a kcColorBalanceTool for the tests.
 #pragma once
 
+#include "clbl/internal/search_state.h"
 #include "clbl/tool.h"
-#include "clbl/tool_state.h"
 
 class kcColorBalanceToolInspector {
 public:

@@ -1,5 +1,5 @@
-// clbl/snap_to_step.cpp
-#include "clbl/snap_to_step.h"
+// clbl/internal/snap_to_step.cpp
+#include "clbl/internal/snap_to_step.h"
 
 #include <cmath>
 

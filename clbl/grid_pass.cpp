@@ -1,14 +1,15 @@
-// clbl/color_step.cpp
+// clbl/grid_pass.cpp
 // The colour path: smoothing of every image, the dispatch on the phase, the
 // grid pass (up to four images per candidate), the hand-over of one image
 // to the grey path and the restart with a new grid.
 #include <cmath>
 #include <limits>
 
-#include "clbl/color_measurement.h"
-#include "clbl/snap_to_step.h"
+#include "clbl/internal/color_measurement.h"
+#include "clbl/internal/search_constants.h"
+#include "clbl/internal/search_state.h"
+#include "clbl/internal/snap_to_step.h"
 #include "clbl/tool.h"
-#include "clbl/tool_state.h"
 #include "toolkit/imgproc/gauss_sample.h"
 
 namespace {
@@ -19,10 +20,9 @@ constexpr double kSmoothingGain = 1.0;
 constexpr bool kSmoothingClip = true;
 constexpr long kSmoothingHalfWidth = 4;
 
-constexpr double kOverExposureFactor = 2.0;                       // second image of a candidate
+constexpr double kOverExposureFactor = 2.0;                         // second image of a candidate
 constexpr double kUnderExposureFactor = 1.0 / kOverExposureFactor;  // fourth image of a candidate
-constexpr double kGoodCountMargin = 1.025;  // pre-check: a candidate must come within 2.5 % of the best
-constexpr std::int32_t kHitLimit = 3;       // a best setting coming back more often ends the search
+constexpr std::int32_t kHitLimit = 3;  // a best setting coming back more often ends the search
 constexpr double kSpreadHalving = 0.5;
 constexpr double kSpreadDoubling = 2.0;
 constexpr double kSpreadDoublingLimit = 5.0;  // the grid is enlarged only below this size
@@ -47,24 +47,23 @@ kc3PlanePelBuffer kcColorBalanceTool::smoothed(const kc3PlanePelBuffer& image) c
 }
 
 kcColorCameraSettings kcColorBalanceTool::nextSettingsFromColorImage(const kc3PlanePelBuffer& image,
-                                                                     kcDiagObject* /*diag*/,
-                                                                     unsigned long /*flags*/) {
+                                                                     kcDiagObject* /*diag*/, unsigned long /*flags*/) {
     // Every image is smoothed and subsampled before anything else; all that
     // is kept or measured below is the smoothed image.
     const kc3PlanePelBuffer small = smoothed(image);
     switch (state_->phase) {
-    case kPhaseGridPass:
-        return gridPassStep(small);
-    case kPhaseTableExhausted:
-        return handToGreyStep();
-    case kPhaseRestart:
-        return restart();
-    case kPhaseInitialSweep:
-        return initialSweepWithExposure(small);
-    case kPhaseInitialSweepFixedExposure:
-        return initialSweepWithoutExposure(small);
-    default:
-        return currentSettings_;
+        case kPhaseGridPass:
+            return gridPassStep(small);
+        case kPhaseTableExhausted:
+            return handToGreyStep();
+        case kPhaseRestart:
+            return restart();
+        case kPhaseInitialSweep:
+            return initialSweepWithExposure(small);
+        case kPhaseInitialSweepFixedExposure:
+            return initialSweepWithoutExposure(small);
+        default:
+            return currentSettings_;
     }
 }
 

@@ -1,5 +1,5 @@
-// clbl/grey_conversion.cpp
-#include "clbl/grey_conversion.h"
+// clbl/internal/grey_conversion.cpp
+#include "clbl/internal/grey_conversion.h"
 
 #include "toolkit/imgproc/color_conversion.h"
 
