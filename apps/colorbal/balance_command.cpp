@@ -8,6 +8,7 @@
 #include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/archive_files.h"
 #include "apps/colorbal/diagnostics_export.h"
+#include "apps/colorbal/interrupt.h"
 #include "apps/colorbal/progress_fifo.h"
 #include "apps/colorbal/scene_loading.h"
 #include "clbl/driver.h"
@@ -60,18 +61,22 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
     kcColorBalanceResult result;
     const Clock::time_point began = Clock::now();
     try {
+        // A signal stops the search at its next check; the driver then
+        // hands the FIFO back as on every other way out.
+        const kcInterruptAttention attention;
         kfColorBalance(fifo, params, result, diag.get(), diag ? kRecordResultImages : 0UL);
-    } catch (const kcTimeout::Expired& e) {
-        progressLine.reset();
-        throw kcRunError(std::string("balancing stopped: an acquisition timed out (") + e.what() +
-                         "); nothing was saved");
     } catch (const kcException& e) {
         progressLine.reset();
+        kfThrowIfInterrupted("the search stopped and nothing was saved");
+        if (dynamic_cast<const kcTimeout::Expired*>(&e) != nullptr)
+            throw kcRunError(std::string("balancing stopped: an acquisition timed out (") + e.what() +
+                             "); nothing was saved");
         throw kcRunError(std::string("balancing failed: ") + e.what() + "; nothing was saved");
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
     // What follows starts on a line of its own.
     progressLine.reset();
+    kfThrowIfInterrupted("the search had ended; nothing was saved or applied");
 
     kcBalanceReport report;
     report.source = source.description;
@@ -82,6 +87,8 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
     report.images = result.acqInfo().acquisitionNumber();
     report.start = kcColorCameraSettings(params.exposureRange().start(), 0.0, 0.0);
     report.seconds = seconds;
+    const long failureCode = result.acqInfo().failure().code();
+    report.failureText = source.failureText ? source.failureText(failureCode) : kfFailureCodeText(failureCode);
     if (source.goodPelFraction) {
         try {
             report.goodFractionStart = source.goodPelFraction(report.start);
@@ -90,6 +97,14 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
         } catch (const kcException& e) {
             throw kcRunError(std::string("cannot count the good pels at the start or result settings: ") + e.what());
         }
+    }
+
+    const kcAcqFailure failure = result.acqInfo().failure();
+    if (source.apply) {
+        if (failure.isFailure())
+            err << "colorbal: the result is not applied: the search ended early\n";
+        else
+            report.applied = source.apply(result);
     }
 
     if (options.saveResult) kfWriteResultFile(*options.saveResult, result);
@@ -108,10 +123,9 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
     else
         kfPrintBalanceText(out, report);
 
-    const kcAcqFailure failure = result.acqInfo().failure();
     if (failure.isFailure()) {
-        err << "colorbal: acquisition " << result.acqInfo().acquisitionNumber() << " failed with code "
-            << failure.code() << "; the search ended early\n";
+        err << "colorbal: acquisition " << result.acqInfo().acquisitionNumber() << " failed: " << report.failureText
+            << "; the search ended early\n";
         return kExitRunFailed;
     }
     return kExitSuccess;

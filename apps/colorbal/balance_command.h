@@ -16,12 +16,17 @@
 // good pels (the saturation level is 239 without a reference).
 constexpr int kReportDarkLevel = 5;
 
-// What is balanced: the FIFO, how the report names it, and how to count
-// the good pels at given settings (empty: the source cannot tell).
+// What is balanced: the FIFO, how the report names it, how to count the
+// good pels at given settings (empty: the source cannot tell), and how to
+// leave a result on it (empty: the result is not applied).
 struct kcBalanceSource {
     kcPtrHandle<kcAcqFifo> fifo;
     kcReportSource description;
     std::function<double(const kcColorCameraSettings&)> goodPelFraction;
+    std::function<kcAppliedSettings(const kcColorBalanceResult&)> apply;
+    // An acquisition failure code in words, with the code (empty:
+    // kfFailureCodeText).
+    std::function<std::string(long)> failureText;
 };
 
 // Runs the balance on the simulated camera the options describe (see
@@ -31,9 +36,12 @@ int kfRunBalance(const kcBalanceOptions& options, std::ostream& out, std::ostrea
 // Balances `source.fifo` with `params`, the one path of every source: the
 // progress line goes to `err`, redrawn in place, when `showProgress`; then
 // the outputs the options ask for are written and the report printed.
+// A successful result is then applied when the source can apply it.
 // Returns kExitSuccess, or kExitRunFailed when the search ended on a failed
 // acquisition (the result is still printed and saved, the failure named on
-// `err`). kcRunError when the balancing fails or an output cannot be
-// written; nothing is written when the balancing fails.
+// `err`, and not applied). kcRunError when the balancing fails, the result
+// cannot be applied or an output cannot be written; nothing is written when
+// the balancing fails. A signal (see interrupt.h) stops the search at its
+// next check and gives kcInterrupted before anything is written.
 int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams& params,
                        const kcBalanceOptions& options, std::ostream& out, std::ostream& err, bool showProgress);

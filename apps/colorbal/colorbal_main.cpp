@@ -6,6 +6,7 @@
 #include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/archive_files.h"
 #include "apps/colorbal/balance_command.h"
+#include "apps/colorbal/interrupt.h"
 #include "apps/colorbal/options.h"
 #include "apps/colorbal/report_output.h"
 #include "toolkit/foundation/exceptions.h"
@@ -44,7 +45,8 @@ std::string sceneHelp() {
 }
 
 bool isCommand(const std::string& word, bool withCameras) {
-    return word == "balance" || word == "show" || word == "scenes" || (withCameras && word == "cameras");
+    return word == "balance" || word == "show" || word == "scenes" ||
+           (withCameras && (word == "cameras" || word == "apply"));
 }
 
 int runShow(const std::string& path, bool json, std::ostream& out) {
@@ -101,11 +103,16 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
             "record the result images and write them to DIR as PNG and SVG files with an index.html", "DIR");
     balance->add_flag("--json", text.json, "print the report as one JSON object");
     std::optional<std::string> cameraName;
-    if (cameras)
+    bool applyResult = false;
+    if (cameras) {
         addText(*balance, "--camera", cameraName,
                 "balance the GenICam camera NAME (its id, serial number or address; 'genicam': the first found) "
                 "instead of the simulator; --size sets its image size",
                 "NAME");
+        balance->add_flag("--apply", applyResult,
+                          "with --camera: leave the result on the camera when the search succeeds (without it the "
+                          "camera is handed back as found)");
+    }
     balance->footer(kBalanceFooter);
 
     std::string showPath;
@@ -117,6 +124,20 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
 
     CLI::App* scenes = app.add_subcommand("scenes", "list the built-in scenes");
     CLI::App* cameraList = cameras ? app.add_subcommand("cameras", "list the GenICam cameras found") : nullptr;
+    std::string applyPath;
+    std::string applyCamera;
+    bool applyJson = false;
+    CLI::App* apply = nullptr;
+    if (cameras) {
+        apply = app.add_subcommand("apply", "put a stored result on a GenICam camera and print what it holds then");
+        apply->add_option("FILE", applyPath, "a result archive written by --save-result")->required();
+        apply
+            ->add_option("--camera", applyCamera,
+                         "the GenICam camera NAME (its id, serial number or address; 'genicam': the first found)")
+            ->type_name("NAME")
+            ->required();
+        apply->add_flag("--json", applyJson, "print it as one JSON object");
+    }
 
     std::vector<std::string> argvStrings;
     argvStrings.reserve(args.size() + 1);
@@ -131,8 +152,9 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
     if (!optionFirst && (args.empty() || !isCommand(args.front(), cameras != nullptr))) {
         err << kProgramName << ": "
             << (args.empty() ? std::string("a command is required") : "unknown command '" + args.front() + "'")
-            << "; the commands are " << (cameras ? "balance, show, scenes and cameras" : "balance, show and scenes")
-            << " (see '" << kProgramName << " --help')\n";
+            << "; the commands are "
+            << (cameras ? "balance, apply, show, scenes and cameras" : "balance, show and scenes") << " (see '"
+            << kProgramName << " --help')\n";
         return kExitUsage;
     }
 
@@ -149,16 +171,36 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
         return kExitUsage;
     }
 
-    try {
+    const auto runCommand = [&]() -> int {
+        if (balance->parsed() && applyResult && !cameraName)
+            throw kcUsageError("--apply puts the result on a camera; it needs --camera NAME");
         if (balance->parsed() && cameraName) {
             if (text.scene || text.seed)
                 throw kcUsageError("--scene and --seed describe the simulator; not with --camera");
-            return cameras->balance(*cameraName, kfBalanceOptions(text), out, err, errIsTerminal);
+            kcBalanceOptions options = kfBalanceOptions(text);
+            options.apply = applyResult;
+            return cameras->balance(*cameraName, options, out, err, errIsTerminal);
         }
         if (balance->parsed()) return kfRunBalance(kfBalanceOptions(text), out, err, errIsTerminal);
         if (cameraList && cameraList->parsed()) return cameras->list(out, err);
+        if (apply && apply->parsed()) return cameras->apply(applyPath, applyCamera, applyJson, out, err);
         if (show->parsed()) return runShow(showPath, showJson, out);
         if (scenes->parsed()) return runScenes(out);
+        return kExitUsage;
+    };
+    try {
+        const int status = runCommand();
+        // A signal that came after the work was done: the outputs are whole,
+        // but the run still ends as the signal asked.
+        if (const int signal = kfPendingSignal(); signal != 0) {
+            err << kProgramName << ": interrupted by " << kfSignalName(signal)
+                << " after the run had finished; its outputs are complete\n";
+            return kfExitStatusForSignal(signal);
+        }
+        return status;
+    } catch (const kcInterrupted& e) {
+        err << kProgramName << ": " << e.what() << "\n";
+        return kfExitStatusForSignal(e.signal());
     } catch (const kcUsageError& e) {
         err << kProgramName << ": " << e.what() << "\n";
         return kExitUsage;
@@ -169,5 +211,4 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
         err << kProgramName << ": " << e.what() << "\n";
         return kExitRunFailed;
     }
-    return kExitUsage;
 }

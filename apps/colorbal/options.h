@@ -39,6 +39,8 @@ struct kcBalanceOptions {
     std::optional<std::string> saveParams;
     std::optional<std::string> diagnosticsDir;
     bool json = false;
+    // Leave the result on the camera after a successful search.
+    bool apply = false;
 };
 
 // Checks the typed options. The parameters start as the defaults or as

@@ -58,7 +58,8 @@ void paramsJsonFields(std::ostream& out, const kcColorBalanceParams& p, const ch
         << indent << "\"usePositive8BitLut\": " << jsonBool(p.usePositive8BitLut()) << "\n";
 }
 
-void resultJsonFields(std::ostream& out, const kcColorBalanceResult& r, const char* indent, bool last) {
+void resultJsonFields(std::ostream& out, const kcColorBalanceResult& r, const std::string& failureText,
+                      const char* indent, bool last) {
     const kcAcquireInfo info = r.acqInfo();
     out << indent << "\"exposure\": " << kfExactNumber(r.exposure()) << ",\n"
         << indent << "\"contrast\": " << kfExactNumber(r.contrast()) << ",\n"
@@ -66,16 +67,13 @@ void resultJsonFields(std::ostream& out, const kcColorBalanceResult& r, const ch
         << indent << "\"positive8BitLut\": " << jsonBool(r.positive8BitLut()) << ",\n"
         << indent << "\"lastAcquisition\": {\"number\": " << info.acquisitionNumber()
         << ", \"timeStamp\": " << kfExactNumber(info.timeStamp()) << ", \"failureCode\": " << info.failure().code()
-        << "}" << (last ? "\n" : ",\n");
+        << ", \"failure\": \"" << kfEscapeJson(failureText) << "\"}" << (last ? "\n" : ",\n");
 }
 
-void lastAcquisitionText(std::ostream& out, const kcColorBalanceResult& r) {
+void lastAcquisitionText(std::ostream& out, const kcColorBalanceResult& r, const std::string& failureText) {
     const kcAcquireInfo info = r.acqInfo();
-    out << "last acquisition:  number " << info.acquisitionNumber() << ", at " << num(info.timeStamp()) << " s, ";
-    if (info.failure().isFailure())
-        out << "FAILED with code " << info.failure().code() << "\n";
-    else
-        out << "no failure\n";
+    out << "last acquisition:  number " << info.acquisitionNumber() << ", at " << num(info.timeStamp()) << " s, "
+        << (info.failure().isFailure() ? "FAILED: " : "") << failureText << "\n";
 }
 
 std::string optionalNumber(const std::optional<double>& value) { return value ? kfExactNumber(*value) : "null"; }
@@ -107,7 +105,16 @@ void goodPelsText(std::ostream& out, const kcBalanceReport& r) {
         out << "not measured (start: " << settingsText(r.start) << ")\n";
 }
 
+std::string appliedJson(const kcAppliedSettings& a) {
+    return "{\"exposure\": " + kfExactNumber(a.settings.exposure()) +
+           ", \"contrast\": " + kfExactNumber(a.settings.contrast()) +
+           ", \"brightness\": " + kfExactNumber(a.settings.brightness()) +
+           ", \"positive8BitLut\": " + jsonBool(a.identityLut) + "}";
+}
+
 }  // namespace
+
+std::string kfFailureCodeText(long code) { return code == 0 ? "no failure" : "failure code " + std::to_string(code); }
 
 void kfPrintBalanceText(std::ostream& out, const kcBalanceReport& r) {
     sourceText(out, r.source);
@@ -118,14 +125,17 @@ void kfPrintBalanceText(std::ostream& out, const kcBalanceReport& r) {
         << "images taken:      " << r.images << "\n";
     goodPelsText(out, r);
     out << "time:              " << seconds(r.seconds) << "\n";
-    if (r.result.acqInfo().failure().isFailure()) lastAcquisitionText(out, r.result);
+    if (r.result.acqInfo().failure().isFailure()) lastAcquisitionText(out, r.result, r.failureText);
     if (!r.diagnosticsDir.empty())
         out << "diagnostics:       " << r.diagnosticsRecords << " records in " << r.diagnosticsDir << " (index.html)\n";
+    if (r.applied)
+        out << "applied:           " << settingsText(r.applied->settings) << ", LUT is identity "
+            << yesNo(r.applied->identityLut) << " (read back from the camera)\n";
 }
 
 void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& r) {
     out << "{\n";
-    resultJsonFields(out, r.result, "  ", false);
+    resultJsonFields(out, r.result, r.failureText, "  ", false);
     out << "  \"images\": " << r.images << ",\n"
         << "  \"goodPelFractionStart\": " << optionalNumber(r.goodFractionStart) << ",\n"
         << "  \"goodPelFractionResult\": " << optionalNumber(r.goodFractionResult) << ",\n"
@@ -137,9 +147,27 @@ void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& r) {
     if (!r.diagnosticsDir.empty())
         out << "  \"diagnostics\": {\"directory\": \"" << kfEscapeJson(r.diagnosticsDir)
             << "\", \"records\": " << r.diagnosticsRecords << "},\n";
+    if (r.applied) out << "  \"applied\": " << appliedJson(*r.applied) << ",\n";
     out << "  \"params\": {\n";
     paramsJsonFields(out, r.params, "    ");
     out << "  }\n}\n";
+}
+
+void kfPrintApplied(std::ostream& out, const kcReportSource& camera, const std::string& file,
+                    const kcAppliedSettings& applied, bool json) {
+    if (json) {
+        out << "{\n";
+        sourceJsonFields(out, camera);
+        out << "  \"file\": \"" << kfEscapeJson(file) << "\",\n"
+            << "  \"applied\": " << appliedJson(applied) << "\n}\n";
+        return;
+    }
+    sourceText(out, camera);
+    out << "applied from:      " << file << "\n"
+        << "exposure:          " << num(applied.settings.exposure()) << "\n"
+        << "contrast:          " << num(applied.settings.contrast()) << "\n"
+        << "brightness:        " << num(applied.settings.brightness()) << "\n"
+        << "LUT is identity:   " << yesNo(applied.identityLut) << "\n";
 }
 
 void kfPrintParams(std::ostream& out, const kcColorBalanceParams& p, bool json) {
@@ -163,7 +191,7 @@ void kfPrintParams(std::ostream& out, const kcColorBalanceParams& p, bool json) 
 void kfPrintResult(std::ostream& out, const kcColorBalanceResult& r, bool json) {
     if (json) {
         out << "{\n  \"kind\": \"result\",\n";
-        resultJsonFields(out, r, "  ", true);
+        resultJsonFields(out, r, kfFailureCodeText(r.acqInfo().failure().code()), "  ", true);
         out << "}\n";
         return;
     }
@@ -172,5 +200,5 @@ void kfPrintResult(std::ostream& out, const kcColorBalanceResult& r, bool json) 
         << "contrast:          " << num(r.contrast()) << "\n"
         << "brightness:        " << num(r.brightness()) << "\n"
         << "LUT is identity:   " << yesNo(r.positive8BitLut()) << "\n";
-    lastAcquisitionText(out, r);
+    lastAcquisitionText(out, r, kfFailureCodeText(r.acqInfo().failure().code()));
 }

@@ -27,6 +27,12 @@ struct kcReportSource {
     std::uint64_t seed = 0;
 };
 
+// What a camera holds after a result was put on it, read back from it.
+struct kcAppliedSettings {
+    kcColorCameraSettings settings;
+    bool identityLut = true;
+};
+
 // Everything a balancing run reports.
 struct kcBalanceReport {
     kcReportSource source;
@@ -46,7 +52,17 @@ struct kcBalanceReport {
     // Diagnostics records exported, and where (empty: none asked for).
     long diagnosticsRecords = 0;
     std::string diagnosticsDir;
+    // The last acquisition's failure in words, with its code (see
+    // kfFailureCodeText).
+    std::string failureText;
+    // What the camera holds after the result was applied (absent: not
+    // applied).
+    std::optional<kcAppliedSettings> applied;
 };
+
+// A failure code in words where the source is not known: "no failure" for
+// 0, else "failure code N".
+std::string kfFailureCodeText(long code);
 
 // Both forms carry the same lines (keys) for every source but the source's
 // own ones.
@@ -55,6 +71,11 @@ void kfPrintBalanceText(std::ostream& out, const kcBalanceReport& report);
 // "positive8BitLut" hold the result's four fields; a fraction that is not
 // known is null.
 void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& report);
+
+// The report of `colorbal apply`: the camera, the file and what the
+// camera holds now.
+void kfPrintApplied(std::ostream& out, const kcReportSource& camera, const std::string& file,
+                    const kcAppliedSettings& applied, bool json);
 
 void kfPrintParams(std::ostream& out, const kcColorBalanceParams& params, bool json);
 void kfPrintResult(std::ostream& out, const kcColorBalanceResult& result, bool json);

@@ -1,12 +1,17 @@
 // toolkit/acq/genicam/genicam_fifo.cpp
 #include "toolkit/acq/genicam/genicam_fifo.h"
 
+#include <arpa/inet.h>
 #include <arv.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 #include <type_traits>
 #include <utility>
@@ -20,6 +25,9 @@ namespace {
 constexpr double kMicrosecondsPerSecond = 1e6;
 constexpr double kLongestWaitMicroseconds = 1e15;  // about 30 years: "wait for ever" without overflow
 constexpr unsigned kStreamBuffers = 4;             // buffers the stream fills in turn
+constexpr double kStreamSocketFrames = 4.0;        // whole frames the stream socket's buffer holds
+constexpr int kMinStreamSocketBytes = 1 << 20;     // its least size, for small frames
+constexpr int kMaxStreamSocketBytes = 64 << 20;    // and its greatest
 constexpr long kLutLastIndex = kc8BitInputLutProp::kLutSize - 1;
 constexpr const char* kLoopbackPrefix = "127.";  // IPv4 loopback addresses
 
@@ -87,6 +95,46 @@ private:
     ArvBuffer* buffer_;
 };
 
+// Receive buffer of the stream socket: room for a few whole frames (a
+// loopback packet of 1400 bytes takes about 2300 bytes of buffer), within
+// what the system grants.
+gint streamSocketBytes(guint payload) {
+    const double wanted = static_cast<double>(payload) * kStreamSocketFrames;
+    return static_cast<gint>(
+        std::clamp(wanted, static_cast<double>(kMinStreamSocketBytes), static_cast<double>(kMaxStreamSocketBytes)));
+}
+
+// Sets the receive buffer of this process's UDP socket bound to `port`, if
+// there is one. The stream does not hand out its socket; its port is the
+// one the camera sends to.
+void sizeUdpSocketOnPort(unsigned port, int bytes) {
+    std::unique_ptr<DIR, int (*)(DIR*)> fds(opendir("/proc/self/fd"), closedir);
+    if (!fds) return;
+    while (const dirent* entry = readdir(fds.get())) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0') continue;
+        int type = 0;
+        socklen_t typeLength = sizeof type;
+        if (getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0 || type != SOCK_DGRAM)
+            continue;
+        sockaddr_in address{};
+        socklen_t addressLength = sizeof address;
+        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&address), &addressLength) != 0 ||
+            address.sin_family != AF_INET || ntohs(address.sin_port) != port)
+            continue;
+        setsockopt(static_cast<int>(fd), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+        return;
+    }
+}
+
+// The camera's automatic controls, which the FIFO switches off.
+constexpr std::array<const char*, 3> kAutomaticControls = {"ExposureAuto", "GainAuto", "BlackLevelAuto"};
+
+bool isAutomaticControl(const std::string& feature) {
+    return std::find(kAutomaticControls.begin(), kAutomaticControls.end(), feature) != kAutomaticControls.end();
+}
+
 void applyLut(kcPelBuffer<unsigned char> plane, const std::array<unsigned char, kc8BitInputLutProp::kLutSize>& lut) {
     for (long y = plane.window().top(); y < plane.window().bottom(); ++y) {
         unsigned char* row = plane.pointToRow(y);
@@ -142,6 +190,7 @@ struct __attribute__((visibility("hidden"))) kcGenICamFifo::Impl {
 
     bool lost = false;
     std::string lostMessage;
+    bool keepAutomaticOff = false;
     std::vector<RememberedFeature> remembered;
 
     ~Impl() { close(); }
@@ -345,7 +394,7 @@ void kcGenICamFifo::Impl::open(const std::string& requested) {
     if (hasEntry("GainSelector", "All")) setEnumRemembered("GainSelector", "All");
     if (hasEntry("BlackLevelSelector", "All")) setEnumRemembered("BlackLevelSelector", "All");
     // The camera's own automatic controls would undo what the FIFO writes.
-    for (const char* automatic : {"ExposureAuto", "GainAuto", "BlackLevelAuto"})
+    for (const char* automatic : kAutomaticControls)
         if (hasEntry(automatic, "Off")) setEnumRemembered(automatic, "Off");
     exposure = findNumeric({"ExposureTime", "ExposureTimeAbs"});
     gain = findNumeric({"Gain", "GainRaw"});
@@ -451,12 +500,22 @@ void kcGenICamFifo::Impl::createStream() {
     stream.reset(call("creating the image stream",
                       [&](GError** e) { return arv_camera_create_stream(camera.get(), nullptr, nullptr, e); }));
     if (!stream) throw kcGenICamError(L"camera " + name() + L" gave no image stream");
-    // A socket buffer of one image: a burst of packets is not dropped while
-    // the receiving thread catches up.
-    if (ARV_IS_GV_STREAM(stream.get()))
-        g_object_set(stream.get(), "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_AUTO, nullptr);
     const guint payload =
         call("reading the payload size", [&](GError** e) { return arv_camera_get_payload(camera.get(), e); });
+    if (ARV_IS_GV_STREAM(stream.get())) {
+        // The stream sizes its socket's receive buffer only when the first
+        // packet of the first frame is handled. Until then the system's
+        // default buffer (about 90 packets of 1400 bytes) takes the first
+        // frame's burst: when the receiving thread is late, as on a busy
+        // machine, the rest of the frame and its trailer are dropped, no
+        // later packet reveals the gap, no resend is asked and the frame
+        // times out. So the buffer is sized here, before any trigger, and
+        // the stream keeps that size.
+        const gint bytes = streamSocketBytes(payload);
+        g_object_set(stream.get(), "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size", bytes,
+                     nullptr);
+        sizeUdpSocketOnPort(arv_gv_stream_get_port(ARV_GV_STREAM(stream.get())), bytes);
+    }
     for (unsigned i = 0; i < kStreamBuffers; ++i)
         arv_stream_push_buffer(stream.get(), arv_buffer_new_allocate(payload));
 }
@@ -505,7 +564,8 @@ void kcGenICamFifo::Impl::flushOutput() {
 kcPtrHandle<kcAcqImage> kcGenICamFifo::Impl::convert(ArvBuffer* buffer, kcAcquireInfo* acqInfo) {
     const ArvBufferStatus status = arv_buffer_get_status(buffer);
     long failure = 0;
-    if (status != ARV_BUFFER_STATUS_SUCCESS) failure = kBufferStatusFailureBase + static_cast<long>(status);
+    if (status != ARV_BUFFER_STATUS_SUCCESS)
+        failure = kBufferStatusFailureBase + std::max(static_cast<long>(status), 0L);
 
     kcPtrHandle<kcAcqImage> image;
     if (failure == 0) {
@@ -573,6 +633,7 @@ void kcGenICamFifo::Impl::close() noexcept {
         } catch (...) {
         }
         for (auto it = remembered.rbegin(); it != remembered.rend() && !lost; ++it) {
+            if (keepAutomaticOff && isAutomaticControl(it->name)) continue;
             try {
                 if (it->kind == RememberedFeature::eBoolean)
                     setBoolean(it->name, it->number != 0);
@@ -752,3 +813,41 @@ bool kcGenICamFifo::supportsContrast() const { return impl_->gain.present(); }
 bool kcGenICamFifo::supportsBrightness() const { return impl_->blackLevel.present(); }
 bool kcGenICamFifo::hasCameraLut() const { return impl_->cameraLut; }
 bool kcGenICamFifo::isLost() const { return impl_->lost; }
+void kcGenICamFifo::keepAutomaticControlsOff() { impl_->keepAutomaticOff = true; }
+
+std::string kfGenICamFailureText(long code) {
+    if (code == 0) return "no failure";
+    const char* words = nullptr;
+    switch (code) {
+        case kcGenICamFifo::kShortImageFailure:
+            words = "image data shorter than the image size and pixel format need";
+            break;
+        case kcGenICamFifo::kBufferStatusFailureBase:
+            words = "frame failed for a reason the stream does not know";
+            break;
+        case kcGenICamFifo::kBufferStatusFailureBase + ARV_BUFFER_STATUS_CLEARED:
+            words = "frame buffer cleared before it was filled";
+            break;
+        case kcGenICamFifo::kBufferStatusFailureBase + ARV_BUFFER_STATUS_TIMEOUT:
+            words = "frame incomplete: packets were lost or came too late";
+            break;
+        case kcGenICamFifo::kBufferStatusFailureBase + ARV_BUFFER_STATUS_MISSING_PACKETS:
+            words = "frame incomplete: packets were missing and not resent";
+            break;
+        case kcGenICamFifo::kBufferStatusFailureBase + ARV_BUFFER_STATUS_WRONG_PACKET_ID:
+            words = "frame corrupted: a packet of another frame came in";
+            break;
+        case kcGenICamFifo::kBufferStatusFailureBase + ARV_BUFFER_STATUS_SIZE_MISMATCH:
+            words = "frame larger than its buffer: the image size changed on the camera";
+            break;
+        case kcGenICamFifo::kBufferStatusFailureBase + ARV_BUFFER_STATUS_FILLING:
+            words = "frame delivered while still being filled";
+            break;
+        case kcGenICamFifo::kBufferStatusFailureBase + ARV_BUFFER_STATUS_ABORTED:
+            words = "frame aborted: the acquisition was stopped";
+            break;
+        default:
+            return "failure code " + std::to_string(code);
+    }
+    return std::string(words) + " (code " + std::to_string(code) + ")";
+}

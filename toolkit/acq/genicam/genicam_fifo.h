@@ -68,8 +68,9 @@ struct kcGenICamFifoOptions {
 // Completion waits for one buffer: a wait that runs out throws
 // kcTimeout::Expired; a buffer with an error status (missing packets, ...)
 // gives an unbound image and the failure code kBufferStatusFailureBase +
-// the status. Pixel formats: RGB8 (three planes), Mono8 (a grey image) and
-// the 8-bit Bayer formats (demosaiced on the host, bilinear).
+// the status (kBufferStatusFailureBase itself for a status the stream
+// calls unknown); kfGenICamFailureText says what each code means. Pixel formats: RGB8 (three planes), Mono8 (a grey
+// image) and the 8-bit Bayer formats (demosaiced on the host, bilinear).
 //
 // Camera errors (a refused write, a camera that stopped answering) throw
 // kcGenICamError with the camera's message. A camera that stops answering
@@ -87,7 +88,8 @@ class KC_EXPORT kcGenICamFifo : public kcAcqFifo,
                                 public kcContrastBrightnessProp,
                                 public kc8BitInputLutProp {
 public:
-    // Failure code of a buffer whose status is not success, plus the status.
+    // Failure code of a buffer whose status is not success, plus the status
+    // (the stream's statuses run from 1; an unknown status gives the base).
     static constexpr long kBufferStatusFailureBase = 100;
     // Failure code of a buffer whose image data are shorter than its size and
     // pixel format need.
@@ -143,9 +145,18 @@ public:
     bool hasCameraLut() const;
     // True when the camera answered no more and the FIFO gave up on it.
     bool isLost() const;
+    // Leaves ExposureAuto, GainAuto and BlackLevelAuto off when the FIFO
+    // closes, so that settings written to stay on the camera are not undone
+    // by its automatic controls.
+    void keepAutomaticControlsOff();
 
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     kcAcqProps props_;
 };
+
+// What an acquisition failure code of kcGenICamFifo means, in words, with
+// the code: "frame incomplete: packets were lost or came too late (code
+// 102)"; "no failure" for 0, "failure code N" for a code it does not give.
+KC_EXPORT std::string kfGenICamFailureText(long code);
