@@ -7,16 +7,26 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "toolkit/acq/acq_fifo.h"
 
 namespace genicam_test {
 
+// Moves this process into a network namespace of its own with its loopback
+// up, so that its fake cameras and the cameras it finds are its own: a
+// fake camera running elsewhere on the machine is neither seen nor in the
+// way. Call before any thread starts. Returns false (the process stays on
+// the machine's network) when the system does not allow it.
+bool isolateNetwork();
+
 // Starts the fake camera with a serial number of its own, so that it can be
 // told apart from any other camera, and waits (at most kAppearSeconds) for
-// it to be listed. The process is killed when the object goes, also when
-// the test fails, and dies with the test process if that one crashes.
+// it to be listed. Its port on loopback must be free: another camera there
+// gives a clear error rather than a test that talks to the wrong camera. The process is killed when the object goes,
+// also when the test fails, and dies with the test process if that one crashes.
 class FakeGvCamera {
 public:
     static constexpr double kAppearSeconds = 10.0;
@@ -24,8 +34,9 @@ public:
     // Empty when the fake camera program is not installed.
     static std::string program();
 
-    // Throws std::runtime_error when the camera does not appear in time.
-    FakeGvCamera();
+    // Throws std::runtime_error when the port is taken or the camera does
+    // not appear in time. `lostPacketsPerThousand` makes it drop packets.
+    explicit FakeGvCamera(int lostPacketsPerThousand = 0);
     ~FakeGvCamera();
     FakeGvCamera(const FakeGvCamera&) = delete;
     FakeGvCamera& operator=(const FakeGvCamera&) = delete;
@@ -34,9 +45,25 @@ public:
     // Kills the camera now (idempotent).
     void stop();
 
+    // The camera's features `names` as text, as Aravis reads them (a
+    // feature the camera lacks is left out).
+    std::map<std::string, std::string> features(const std::vector<std::string>& names) const;
+
 private:
     std::string serial_;
     pid_t pid_ = -1;
+};
+
+// Keeps every core busy with spinning child processes for its lifetime.
+class CpuLoad {
+public:
+    CpuLoad();
+    ~CpuLoad();
+    CpuLoad(const CpuLoad&) = delete;
+    CpuLoad& operator=(const CpuLoad&) = delete;
+
+private:
+    std::vector<pid_t> children_;
 };
 
 // Forwards every call to `inner`; calls `afterCompletion` with the number of
