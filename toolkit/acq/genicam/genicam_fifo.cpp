@@ -30,6 +30,7 @@ constexpr int kMinStreamSocketBytes = 1 << 20;     // its least size, for small 
 constexpr int kMaxStreamSocketBytes = 64 << 20;    // and its greatest
 constexpr long kLutLastIndex = kc8BitInputLutProp::kLutSize - 1;
 constexpr const char* kLoopbackPrefix = "127.";  // IPv4 loopback addresses
+constexpr double kLoopbackPacketBytes = 16384;   // stream packet size over loopback (its MTU is 64 KiB)
 
 // Pixel formats the FIFO converts, in the order it prefers them when the
 // camera's own format is none of them.
@@ -126,6 +127,12 @@ void sizeUdpSocketOnPort(unsigned port, int bytes) {
         setsockopt(static_cast<int>(fd), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
         return;
     }
+}
+
+// A frame that lost packets on the way: asking for it again can help.
+bool isIncomplete(ArvBuffer* buffer) {
+    const ArvBufferStatus status = arv_buffer_get_status(buffer);
+    return status == ARV_BUFFER_STATUS_TIMEOUT || status == ARV_BUFFER_STATUS_MISSING_PACKETS;
 }
 
 // The camera's automatic controls, which the FIFO switches off.
@@ -360,6 +367,7 @@ struct __attribute__((visibility("hidden"))) kcGenICamFifo::Impl {
     void arm();
     void disarm();
     void flushOutput();
+    bool askAgain();
     kcPtrHandle<kcAcqImage> convert(ArvBuffer* buffer, kcAcquireInfo* info);
     void close() noexcept;
 };
@@ -495,8 +503,16 @@ void kcGenICamFifo::Impl::readLut() {
 void kcGenICamFifo::Impl::createStream() {
     // The packet socket listens on a network interface and misses packets
     // that a camera on this machine sends over loopback.
-    if (ARV_IS_GV_DEVICE(device) && info.address.rfind(kLoopbackPrefix, 0) == 0)
+    const bool loopback = ARV_IS_GV_DEVICE(device) && info.address.rfind(kLoopbackPrefix, 0) == 0;
+    if (loopback) {
         arv_gv_device_set_stream_options(ARV_GV_DEVICE(device), ARV_GV_STREAM_OPTION_PACKET_SOCKET_DISABLED);
+        // Loopback carries large datagrams: fewer packets per frame, fewer
+        // chances to lose one.
+        if (available("GevSCPSPacketSize")) {
+            const auto [low, high] = bounds(NumericFeature{"GevSCPSPacketSize", true});
+            setIntegerRemembered("GevSCPSPacketSize", static_cast<gint64>(std::clamp(kLoopbackPacketBytes, low, high)));
+        }
+    }
     stream.reset(call("creating the image stream",
                       [&](GError** e) { return arv_camera_create_stream(camera.get(), nullptr, nullptr, e); }));
     if (!stream) throw kcGenICamError(L"camera " + name() + L" gave no image stream");
@@ -554,6 +570,20 @@ void kcGenICamFifo::Impl::disarm() {
         call("stopping the acquisition", [&](GError** e) { arv_camera_stop_acquisition(camera.get(), e); });
     }
     flushOutput();
+}
+
+// Asks the camera for one more frame in place of one that came incomplete:
+// another trigger, another single frame, or (free running) the next frame.
+// False under the hardware model, whose triggers the FIFO does not make.
+bool kcGenICamFifo::Impl::askAgain() {
+    if (model == &kfHardwareTrigger()) return false;
+    if (model == &kfManualTrigger()) {
+        if (softwareTrigger)
+            call("sending the software trigger", [&](GError** e) { arv_camera_software_trigger(camera.get(), e); });
+        else
+            call("starting a single frame", [&](GError** e) { arv_camera_start_acquisition(camera.get(), e); });
+    }
+    return true;
 }
 
 void kcGenICamFifo::Impl::flushOutput() {
@@ -656,6 +686,9 @@ kcGenICamFifo::kcGenICamFifo(const std::string& name, const kcGenICamFifoOptions
     if (!options.pixelFormat.empty() && !isSupportedFormat(options.pixelFormat))
         throw kcBadArgument(L"pixel format " + quoted(options.pixelFormat) +
                             L" is not one of RGB8, Mono8, BayerRG8, BayerGR8, BayerGB8, BayerBG8");
+    if (options.incompleteFrameRetries < 0)
+        throw kcBadArgument(L"incomplete frame retries " + std::to_wstring(options.incompleteFrameRetries) +
+                            L" is negative");
     if (options.width < 0 || options.height < 0)
         throw kcBadArgument(L"image size " + std::to_wstring(options.width) + L" x " + std::to_wstring(options.height) +
                             L" is negative");
@@ -698,12 +731,16 @@ kcPtrHandle<kcAcqImage> kcGenICamFifo::completeAcq(const CompleteArgs& args) {
     const double wait =
         args.noWait ? 0.0 : (std::isinf(args.timeout) ? m.options.timeout + m.exposureSeconds : args.timeout);
     const double micros = std::min(wait * kMicrosecondsPerSecond, kLongestWaitMicroseconds);
-    ArvBuffer* raw = micros < 1.0 ? arv_stream_try_pop_buffer(m.stream.get())
-                                  : arv_stream_timeout_pop_buffer(m.stream.get(), static_cast<guint64>(micros));
-    if (raw == nullptr)
-        throw kcTimeout::Expired(L"camera " + m.name() + L" delivered no image within " + number(wait) + L" s");
-    const BufferLease lease(m.stream.get(), raw);
-    return m.convert(lease.get(), args.acqInfo);
+    for (long retries = 0;; ++retries) {
+        ArvBuffer* raw = micros < 1.0 ? arv_stream_try_pop_buffer(m.stream.get())
+                                      : arv_stream_timeout_pop_buffer(m.stream.get(), static_cast<guint64>(micros));
+        if (raw == nullptr)
+            throw kcTimeout::Expired(L"camera " + m.name() + L" delivered no image within " + number(wait) + L" s");
+        const BufferLease lease(m.stream.get(), raw);
+        if (retries < m.options.incompleteFrameRetries && m.pending == 0 && isIncomplete(lease.get()) && m.askAgain())
+            continue;
+        return m.convert(lease.get(), args.acqInfo);
+    }
 }
 
 bool kcGenICamFifo::triggerEnable() const { return impl_->enabled; }

@@ -25,10 +25,14 @@ struct kcGenICamFifoOptions {
     std::string pixelFormat;
     // Image size to select when the FIFO opens (Width and Height, at offset
     // 0, 0); 0 keeps the camera's. A size the camera refuses gives
-    // kcGenICamError. Smaller images travel faster, and a camera that
-    // sends over loopback loses no packets of them.
+    // kcGenICamError. Smaller images travel faster.
     long width = 0;
     long height = 0;
+    // How often a frame that came incomplete (packets lost or late, codes
+    // 102 and 103) is asked for again, at the same settings, before its
+    // failure is reported; for the manual and free-running models with one
+    // acquisition pending. 0 reports the first incomplete frame.
+    long incompleteFrameRetries = 8;
 };
 
 // The camera's features as the FIFO uses them:
@@ -66,8 +70,10 @@ struct kcGenICamFifoOptions {
 // restarts it.
 //
 // Completion waits for one buffer: a wait that runs out throws
-// kcTimeout::Expired; a buffer with an error status (missing packets, ...)
-// gives an unbound image and the failure code kBufferStatusFailureBase +
+// kcTimeout::Expired; an incomplete frame is asked for again (see
+// incompleteFrameRetries), each time with the same wait; a buffer with an
+// error status (missing packets, ...) then gives an unbound image and the
+// failure code kBufferStatusFailureBase +
 // the status (kBufferStatusFailureBase itself for a status the stream
 // calls unknown); kfGenICamFailureText says what each code means. Pixel formats: RGB8 (three planes), Mono8 (a grey
 // image) and the 8-bit Bayer formats (demosaiced on the host, bilinear).
@@ -77,8 +83,13 @@ struct kcGenICamFifoOptions {
 // is marked lost: every later call throws kcGenICamError at once instead of
 // waiting for it again.
 //
+// The stream's socket gets a receive buffer of a few frames before the
+// first trigger, so that a receiving thread that is late (a busy machine)
+// finds the first frame whole. A camera on loopback sends packets of 16 KiB
+// (or its largest), fewer to lose than the usual 1400 bytes.
+//
 // Closing the FIFO stops the acquisition and puts back the pixel format,
-// image size, trigger, acquisition mode, automatic controls and selector
+// image size, packet size, trigger, acquisition mode, automatic controls and selector
 // features it changed; exposure, gain, black level and LUT stay as last
 // written (kcFifoPropertiesSaver restores those).
 //
