@@ -205,24 +205,18 @@ TEST(GenICamFifo, RefusesACameraNameThatIsNotFoundNamingItAndBadOptions) {
 }
 
 // A camera that drops 1 % of its packets and cannot resend them: a frame
-// that comes incomplete is asked for again, and failure codes say why in
-// words.
+// that comes incomplete is asked for again.
 TEST(GenICamFifo, AsksAgainForFramesThatLostPacketsAndNamesFailureCodes) {
     if (FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
     FakeGvCamera lossy(10);
     kcPtrHandle<kcGenICamFifo> fifo(new kcGenICamFifo(lossy.serial()));
     fifo->triggerModel(kfManualTrigger());
+    kcAcquireInfo info;
+    bool failed = true;
     for (int i = 1; i <= 20; ++i) {
-        kcAcquireInfo info;
-        bool failed = true;
         kfAcquireWithSettings(fifo, kcColorCameraSettings(0.005, 0.0, 0.0), info, failed);
-        EXPECT_FALSE(failed) << "acquisition " << i << ": " << kfGenICamFailureText(info.failure().code());
+        EXPECT_FALSE(failed) << i << ": " << kfGenICamFailureText(info.failure().code());
     }
-    for (const auto& [code, text] : {std::pair(0L, "no failure"),
-                                     std::pair(102L, "frame incomplete: packets were lost or came too late (code 102)"),
-                                     std::pair(99L,
-                                               "image data shorter than the image size and pixel format need "
-                                               "(code 99)"),
-                                     std::pair(7L, "failure code 7")})
-        EXPECT_EQ(kfGenICamFailureText(code), text);
+    EXPECT_EQ(kfGenICamFailureText(102), "frame incomplete: packets were lost or came too late (code 102)");
+    EXPECT_EQ(kfGenICamFailureText(7), "failure code 7");
 }
