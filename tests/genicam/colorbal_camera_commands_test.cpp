@@ -145,6 +145,8 @@ TEST(ColorbalCameraCommands, SignalsHandTheCameraBackAndApplyLeavesTheResultOnIt
     const std::string applied = member(balance.out, "applied");
     std::map<std::string, std::string> expected = before;
     expected["ExposureTimeAbs"] = std::to_string(std::lround(std::stod(member(applied, "exposure")) * 1e6));
+    // The fake camera's gain runs over 0..10 (GainRaw).
+    expected["GainRaw"] = std::to_string(std::lround(std::stod(member(applied, "contrast")) * 10));
     EXPECT_NE(expected, before) << "the result is the camera's own setting: nothing shows it was applied";
     EXPECT_EQ(camera.features(kTouchedFeatures), expected) << balance.out;
 
