@@ -24,8 +24,7 @@ namespace {
 // What the fake camera offers: no black level, whole microseconds of
 // exposure from 10 us, an integer gain.
 constexpr double kMinExposure = 10e-6;
-// Small images: the camera sends each one in a burst over loopback, and a
-// large one overflows the receiving socket before it is enlarged.
+// Small images, for quick tests.
 constexpr long kWidth = 128;
 constexpr long kHeight = 96;
 constexpr long kAllTaps = kcContrastBrightnessProp::kAllTaps;
