@@ -63,6 +63,7 @@ const std::vector<std::string> kTouchedFeatures = {
 ProgramRun interruptAfter(const std::vector<std::string>& args, int images, int signal) {
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child < 0) throw std::runtime_error("cannot start the program on a terminal");
     if (child == 0) {
         std::vector<const char*> argv = {COLORBAL_PROGRAM_PATH};
         for (const std::string& a : args) argv.push_back(a.c_str());
@@ -73,11 +74,17 @@ ProgramRun interruptAfter(const std::vector<std::string>& args, int images, int 
     ProgramRun run;
     const std::regex progress("balancing: ([0-9]+) images[^\\r]*$");
     bool sent = false;
-    // The wait is bounded only so that a broken program cannot hang the test.
+    // The wait is bounded only so that a hung program fails the test
+    // rather than hanging it.
     pollfd readable{terminal, POLLIN, 0};
     std::array<char, 4096> buffer{};
-    for (ssize_t got = 0;
-         child > 0 && poll(&readable, 1, 120000) > 0 && (got = read(terminal, buffer.data(), buffer.size())) > 0;) {
+    for (;;) {
+        const int ready = poll(&readable, 1, 120000);
+        const ssize_t got = ready > 0 ? read(terminal, buffer.data(), buffer.size()) : 0;
+        if (got <= 0) {
+            if (ready == 0) kill(child, SIGKILL);
+            break;
+        }
         run.out.append(buffer.data(), static_cast<std::size_t>(got));
         std::smatch counted;
         if (!sent && std::regex_search(run.out, counted, progress) && std::stoi(counted[1]) >= images)
