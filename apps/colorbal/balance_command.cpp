@@ -99,14 +99,6 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
         }
     }
 
-    const kcAcqFailure failure = result.acqInfo().failure();
-    if (source.apply) {
-        if (failure.isFailure())
-            err << "colorbal: the result is not applied: the search ended early\n";
-        else
-            report.applied = source.apply(result);
-    }
-
     if (options.saveResult) kfWriteResultFile(*options.saveResult, result);
     if (options.saveParams) kfWriteParamsFile(*options.saveParams, params);
     if (diag) {
@@ -116,6 +108,17 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
             throw kcRunError(std::string("cannot export the diagnostics: ") + e.what());
         }
         report.diagnosticsDir = *options.diagnosticsDir;
+    }
+
+    // Applied last: an output that cannot be written leaves the camera as
+    // found.
+    const kcAcqFailure failure = result.acqInfo().failure();
+    if (source.apply) {
+        kfThrowIfInterrupted("the outputs asked for were written; the result was not applied");
+        if (failure.isFailure())
+            err << "colorbal: the result is not applied: the search ended early\n";
+        else
+            report.applied = source.apply(result);
     }
 
     if (options.json)

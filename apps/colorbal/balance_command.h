@@ -36,7 +36,8 @@ int kfRunBalance(const kcBalanceOptions& options, std::ostream& out, std::ostrea
 // Balances `source.fifo` with `params`, the one path of every source: the
 // progress line goes to `err`, redrawn in place, when `showProgress`; then
 // the outputs the options ask for are written and the report printed.
-// A successful result is then applied when the source can apply it.
+// A successful result is then applied, after the outputs, when the source
+// can apply it.
 // Returns kExitSuccess, or kExitRunFailed when the search ended on a failed
 // acquisition (the result is still printed and saved, the failure named on
 // `err`, and not applied). kcRunError when the balancing fails, the result
