@@ -59,7 +59,8 @@ const std::vector<std::string> kTouchedFeatures = {
     "GainSelector",    "ExposureAuto",    "GainAuto"};
 
 // Runs the built program on a terminal, sends `signal` once its progress
-// line counts `images` images, and returns its exit status and output.
+// line counts `images` images, and a SIGINT at once after it, which must
+// not cut the hand-back short; returns the exit status and output.
 ProgramRun interruptAfter(const std::vector<std::string>& args, int images, int signal) {
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
@@ -88,7 +89,7 @@ ProgramRun interruptAfter(const std::vector<std::string>& args, int images, int 
         run.out.append(buffer.data(), static_cast<std::size_t>(got));
         std::smatch counted;
         if (!sent && std::regex_search(run.out, counted, progress) && std::stoi(counted[1]) >= images)
-            sent = kill(child, signal) == 0;
+            sent = kill(child, signal) == 0 && kill(child, SIGINT) == 0;
     }
     close(terminal);
     int status = 0;
