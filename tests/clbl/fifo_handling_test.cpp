@@ -66,36 +66,6 @@ TEST(ApplySettingsToFifo, WritesTheSettingsToAllTapsBetweenDisablingAndEnablingT
               "triggerEnable(false) exposure(0.02) contrast(0.4, all) brightness(0.1, all) triggerEnable(true)");
 }
 
-TEST(AcquireWithSettings, ReportsFailureCodesAndUnboundImagesAsFailedAndThrowsOnAttentionFailures) {
-    kcPtrHandle<kcSimFifo> fifo = makeFifo();
-    fifo->triggerModel(kfManualTrigger());
-    fifo->clearWriteLog();
-    kcSimFifoFaults faults;
-    faults.attentionFailureBefore = 1;
-    fifo->setFaults(faults);
-    const kcColorCameraSettings settings(0.015, 0.5, 0.2);
-    kcAcquireInfo info;
-    bool failed = true;
-    EXPECT_THROW(kfAcquireWithSettings(fifo, settings, info, failed), kcStatusFailure);
-    EXPECT_TRUE(fifo->writeLog().empty() && fifo->acquisitionCount() == 0) << "acted before the attention check";
-
-    faults = kcSimFifoFaults();
-    faults.failureCodeAt = 2;
-    faults.failureCode = 42;
-    faults.unboundImageAt = 3;
-    faults.emptyHandleAt = 4;
-    fifo->setFaults(faults);
-    kcPtrHandle<kcAcqImage> image = kfAcquireWithSettings(fifo, settings, info, failed);
-    EXPECT_TRUE(!failed && image->isBound() && info.acquisitionNumber() == 1);
-    EXPECT_EQ(described(fifo->writeLog()),
-              "triggerEnable(false) exposure(0.015) contrast(0.5, all) brightness(0.2, all) triggerEnable(true)");
-    image = kfAcquireWithSettings(fifo, settings, info, failed);
-    EXPECT_TRUE(failed && image->isBound() && info.failure().code() == 42);  // still handed back
-    image = kfAcquireWithSettings(fifo, settings, info, failed);
-    EXPECT_TRUE(failed && !image.isNull() && !image->isBound() && info.failure().code() == 0);
-    EXPECT_THROW(kfAcquireWithSettings(fifo, settings, info, failed), kcBadPointer);
-}
-
 TEST(ResultSetFifoProperties, WritesTheSettingsToAllTapsAndThePositiveLutOnlyWhenFlagged) {
     kcColorBalanceResult result;
     result.exposure(0.003);

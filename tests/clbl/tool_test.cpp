@@ -88,27 +88,3 @@ TEST_F(CandidateSelection, ExcludesTriedTooBrightAndTooDarkCandidates) {
     EXPECT_EQ(select(darker, 1, true), Found(false, 2));
     EXPECT_EQ(in.current(), darker[1]);
 }
-
-TEST_F(ColorInitialisation, ExtrapolatesAlongTheLastImprovement) {
-    auto extrapolate = [&](const kcColorCameraSettings& previous, const kcColorCameraSettings& best) {
-        in.state().previousSettings = previous;
-        in.current() = best;
-        in.initializeSettingsForColorImageUsingLastBestResult();
-        return in.state().candidates;
-    };
-    const auto along = extrapolate({0.010, 0.5, 0.5}, {0.014, 0.5, 0.5});
-    ASSERT_EQ(along.size(), 4u);
-    for (std::size_t i = 0; i < 4; ++i) EXPECT_NEAR(along[i].exposure(), 0.016 + 0.002 * double(i), 1e-15);
-    EXPECT_EQ(in.state().previousSettings, kcColorCameraSettings(0.014, 0.5, 0.5));
-    EXPECT_FALSE(in.state().improvedInRound);
-
-    const auto contrasts = extrapolate({0.01, 0.5, 0.5}, {0.01, 0.75, 0.5});
-    ASSERT_EQ(contrasts.size(), 2u);
-    EXPECT_EQ(contrasts[0].contrast(), 0.875);
-    EXPECT_EQ(contrasts[1].contrast(), 1.0);
-
-    // Best equal to the centre and already tried: one candidate, excluded.
-    in.tried() = {tried(kcColorCameraSettings(0.01, 0.5, 0.5), 100, 0, 0)};
-    EXPECT_EQ(extrapolate({0.01, 0.5, 0.5}, {0.01, 0.5, 0.5}).size(), 1u);
-    EXPECT_EQ(in.state().candidateIndex, 1u);
-}
