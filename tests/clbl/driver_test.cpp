@@ -75,19 +75,10 @@ TEST(ColorBalance, EachFailureReachesTheCallerAsDocumentedWithTheFifoRestored) {
         long code;
         unsigned long acqNumber, acquisitions;
     };
+    // clang-format off
     const Case cases[] = {
-        {"first fails",
-         [](F& f) {
-             f.failureCodeAt = 1;
-             f.failureCode = 17;
-         },
-         0, L"", 0, 17, 1, 1},
-        {"later fails",
-         [](F& f) {
-             f.failureCodeAt = 40;
-             f.failureCode = 18;
-         },
-         0, L"", 39, 18, 40, 40},
+        {"first fails", [](F& f) { f.failureCodeAt = 1; f.failureCode = 17; }, 0, L"", 0, 17, 1, 1},
+        {"later fails", [](F& f) { f.failureCodeAt = 40; f.failureCode = 18; }, 0, L"", 39, 18, 40, 40},
         {"unbound", [](F& f) { f.unboundImageAt = 25; }, 0, L"", 24, 0, 25, 25},
         {"timeout 1", [](F& f) { f.timeoutAt = 1; }, 0, newTimeout, 0, 0, 0, 1},
         {"timeout 3", [](F& f) { f.timeoutAt = 3; }, kDiag, newTimeout, 2, 0, 2, 3},
@@ -95,52 +86,20 @@ TEST(ColorBalance, EachFailureReachesTheCallerAsDocumentedWithTheFifoRestored) {
         {"manual model write", [](F& f) { f.failWriteAt = 2; }, 0, writeFails + L" write 2", -1, 0, 0, 0},
         {"positive LUT write", [](F& f) { f.failWriteAt = 4; }, 0, writeFails + L" write 4", -1, 0, 0, 0},
         {"switch timeout", [](F&) {}, kSwitchTimesOut, L"timeout: trigger model switch timed out", -1, 0, 0, 0},
-        {"attention",
-         [](F& f) {
-             f.attentionFailureBefore = 3;
-             f.attentionStatus = 1234;
-         },
-         0, L"failure: operation failed with status 1234", -1, 0, 0, 2},
+        {"attention", [](F& f) { f.attentionFailureBefore = 3; f.attentionStatus = 1234; }, 0,
+         L"failure: operation failed with status 1234", -1, 0, 0, 2},
         {"restore fails unwinding",
-         [](F& f) {
-             f.attentionFailureBefore = 2;
-             f.attentionStatus = 99;
-             f.failWriteAt = 1;
-             f.failWriteKind = lut;
-         },
+         [](F& f) { f.attentionFailureBefore = 2; f.attentionStatus = 99; f.failWriteAt = 1; f.failWriteKind = lut; },
          kOwnLut, L"failure: operation failed with status 99", -1, 0, 0, 1},
-        {"restore fails",
-         [](F& f) {
-             f.failureCodeAt = 1;
-             f.failWriteAt = 1;
-             f.failWriteKind = lut;
-         },
-         kOwnLut, writeFails + L" write 1", 0, 1, 1, 1},
-        {"diagnostics timeout",
-         [](F& f) {
-             f.failureCodeAt = 1;
-             f.timeoutAt = 2;
-         },
-         kDiag, L"timeout: simulated timeout of acquisition 2", 0, 1, 1, 2},
-        {"diagnostics empty",
-         [](F& f) {
-             f.failureCodeAt = 1;
-             f.emptyHandleAt = 2;
-         },
-         kDiag, L"bad pointer: ", 0, 1, 1, 2},
-        {"diagnostics unbound",
-         [](F& f) {
-             f.failureCodeAt = 2;
-             f.unboundImageAt = 1;
-         },
-         kDiag, L"", 0, 0, 1, 2},
-        {"diagnostics fails",
-         [](F& f) {
-             f.failureCodeAt = 1;
-             f.unboundImageAt = 2;
-         },
-         kDiag, L"", 0, 1, 1, 2},
+        {"restore fails", [](F& f) { f.failureCodeAt = 1; f.failWriteAt = 1; f.failWriteKind = lut; }, kOwnLut,
+         writeFails + L" write 1", 0, 1, 1, 1},
+        {"diagnostics timeout", [](F& f) { f.failureCodeAt = 1; f.timeoutAt = 2; }, kDiag,
+         L"timeout: simulated timeout of acquisition 2", 0, 1, 1, 2},
+        {"diagnostics empty", [](F& f) { f.failureCodeAt = 1; f.emptyHandleAt = 2; }, kDiag, L"bad pointer: ", 0, 1, 1, 2},
+        {"diagnostics unbound", [](F& f) { f.failureCodeAt = 2; f.unboundImageAt = 1; }, kDiag, L"", 0, 0, 1, 2},
+        {"diagnostics fails", [](F& f) { f.failureCodeAt = 1; f.unboundImageAt = 2; }, kDiag, L"", 0, 1, 1, 2},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         kcPtrHandle<ExpiringTriggerFifo> fifo = makeFifo<ExpiringTriggerFifo>();

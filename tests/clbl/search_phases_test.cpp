@@ -103,14 +103,10 @@ TEST_F(SearchPhase, GridPassTakesFourImagesPerCandidateAndHandsOverWhenTheTableI
 }
 
 TEST_F(SearchPhase, RestartHalvesDoublesAndEndsTheSearchByTheGridSizeRule) {
-    struct Case {
-        double spread;
-        bool improved, previousFailed;
-        std::int32_t gridCount;  // before
-        double spreadAfter;
-        bool previousFailedAfter, done;
-        std::uint32_t phaseAfter;
-    };
+    // clang-format off
+    struct Case { double spread; bool improved, previousFailed; std::int32_t gridCount;  // before
+                   double spreadAfter; bool previousFailedAfter, done; std::uint32_t phaseAfter; };
+    // clang-format on
     const Case cases[] = {
         {1.5, false, true, 0, 0.75, true, true, kPhaseRestart},     // halved below 1: done, no new table
         {3.0, true, true, 0, 6.0, false, false, kPhaseGridPass},    // doubled after an improvement
