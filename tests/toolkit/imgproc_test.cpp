@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "toolkit/foundation/exceptions.h"
-#include "toolkit/imgproc/color_conversion.h"
 #include "toolkit/imgproc/gauss_sample.h"
 #include "toolkit/imgproc/morphology.h"
 
@@ -149,73 +148,4 @@ TEST(GreyErosion, RemovesASingleHotPelAndMatchesThePlainMinimumWithTheBorderRepl
         // Elements apply one after the other.
         expectSameImage(erode(source, {kSquare, kCross}), referenceErode(referenceErode(source, kSquare), kCross));
     }
-}
-
-TEST(GreyErosion, WorksOnTheWindowOnlyAndInPlace) {
-    ConstImage source = randomImage(150, 60, 3);
-    source.window(kcPelRect(9, 11, 97, 31));
-    const Image eroded = erode(source, {kSquare});
-    EXPECT_EQ(eroded.window(), kcPelRect(0, 0, 97, 31));
-    expectSameImage(eroded, referenceErode(copyOf(source), kSquare));
-    expectSameImage(erode(source, {}), copyOf(source));  // no element: a plain copy
-
-    Image inPlace = randomImage(40, 8, 5);
-    const Image expected = referenceErode(inPlace, kSquare);
-    kcGMorphElement({kcGMorph3x3Element(kSquare)}).erode(inPlace, inPlace);
-    expectSameImage(inPlace, expected);
-    Image out;
-    EXPECT_THROW(kcGMorphElement({}).erode(ConstImage(), out), kcUnboundBuffer);
-}
-
-TEST(ColorConversion, MatchesDoublePrecisionHsiOnEveryRgbTripleAndOnTheWindowOnly) {
-    // 4096 x 4096 pels hold every (r, g, b) once: r = y / 16, g = (y % 16) * 16 + x / 256, b = x % 256.
-    kc3PlanePelBuffer rgb(4096, 4096);
-    for (long y = 0; y < 4096; ++y)
-        for (long x = 0; x < 4096; ++x) {
-            const long i = y * 4096 + x;
-            rgb.plane0().pointToRow(y)[x] = static_cast<unsigned char>(i >> 16);
-            rgb.plane1().pointToRow(y)[x] = static_cast<unsigned char>(i >> 8);
-            rgb.plane2().pointToRow(y)[x] = static_cast<unsigned char>(i);
-        }
-    kc3PlanePelBuffer hsi;
-    kfPelRGBToHSI(rgb, hsi);
-    Image intensity;
-    kfPelRGBToI(rgb, intensity);
-    const auto hsiOf = [&](int r, int g, int b) {
-        const long i = (long(r) << 16) + (g << 8) + b;
-        const long x = i % 4096, y = i / 4096;
-        return std::array<int, 4>{hsi.plane0().pointToRow(y)[x], hsi.plane1().pointToRow(y)[x],
-                                  hsi.plane2().pointToRow(y)[x], intensity.pointToRow(y)[x]};
-    };
-    // Pure primaries and yellow; grey at every intensity has hue and saturation 0.
-    EXPECT_EQ(hsiOf(255, 0, 0), (std::array<int, 4>{0, 255, 85, 85}));
-    EXPECT_EQ(hsiOf(0, 255, 0), (std::array<int, 4>{85, 255, 85, 85}));
-    EXPECT_EQ(hsiOf(0, 0, 255), (std::array<int, 4>{171, 255, 85, 85}));
-    EXPECT_EQ(hsiOf(255, 255, 0), (std::array<int, 4>{43, 255, 170, 170}));
-    for (int v = 0; v < 256; ++v) ASSERT_EQ(hsiOf(v, v, v), (std::array<int, 4>{0, 0, v, v})) << v;
-
-    // Hexagonal hue, saturation and intensity in double precision.
-    for (int r = 0; r < 256; ++r)
-        for (int g = 0; g < 256; ++g)
-            for (int b = 0; b < 256; ++b) {
-                const int mx = std::max({r, g, b}), mn = std::min({r, g, b}), sum = r + g + b;
-                const int i = static_cast<int>(std::floor(sum / 3.0 + 0.5));
-                if (mx == mn) continue;
-                const double c = mx - mn;
-                double sector = mx == r ? (g - b) / c : mx == g ? 2.0 + (b - r) / c : 4.0 + (r - g) / c;
-                if (sector < 0.0) sector += 6.0;
-                const int h = static_cast<int>(std::floor(sector * 256.0 / 6.0 + 0.5)) % 256;
-                const int s = static_cast<int>(std::floor(255.0 * (sum - 3.0 * mn) / sum + 0.5));
-                ASSERT_EQ(hsiOf(r, g, b), (std::array<int, 4>{h, s, i, i})) << r << " " << g << " " << b;
-            }
-
-    kc3PlanePelBuffer window = rgb;
-    window.window(kcPelRect(5, 3, 83, 29));
-    const kc3PlanePelBuffer copy(copyOf(window.plane0()), copyOf(window.plane1()), copyOf(window.plane2()));
-    kc3PlanePelBuffer a, b;
-    kfPelRGBToHSI(window, a);
-    kfPelRGBToHSI(copy, b);
-    for (int p = 0; p < 3; ++p) expectSameImage(a.plane(p), b.plane(p));
-    EXPECT_THROW(kfPelRGBToI(kc3PlanePelBuffer(), intensity), kcUnboundBuffer);
-    EXPECT_THROW(kfPelRGBToHSI(kc3PlanePelBuffer(), a), kcUnboundBuffer);
 }

@@ -67,35 +67,6 @@ TEST(SimFifo, RendersWithItsCurrentPropertiesLutAndTaps) {
     EXPECT_THROW(kcSimFifo(quietCamera(), options), kcBadArgument);
 }
 
-TEST(SimFifo, CompletesOnlyStartedAndTriggeredAcquisitions) {
-    kcSimFifo fifo(quietCamera());
-    EXPECT_EQ(&fifo.triggerModel(), &kfFreeRunTrigger());
-    EXPECT_THROW(fifo.completeAcq(kcAcqFifo::CompleteArgs()), kcTimeout::Expired);  // not started
-    fifo.start(0);
-    fifo.triggerEnable(false);
-    EXPECT_THROW(fifo.completeAcq(kcAcqFifo::CompleteArgs()), kcTimeout::Expired);
-    fifo.triggerModel(kfHardwareTrigger());
-    fifo.triggerEnable(true);
-    EXPECT_THROW(fifo.completeAcq(kcAcqFifo::CompleteArgs()), kcTimeout::Expired);
-    EXPECT_EQ(fifo.pendingAcquisitions(), 1);
-    fifo.triggerModel(kfManualTrigger());
-    kcAcquireInfo info;
-    kcAcqFifo::CompleteArgs args;
-    args.acqInfo = &info;
-    EXPECT_TRUE(fifo.completeAcq(args)->isBound());
-    EXPECT_EQ(info.acquisitionNumber(), 1u);
-    const double firstStamp = info.timeStamp();
-    acquire(fifo, &info);
-    EXPECT_EQ(info.acquisitionNumber(), 2u);
-    EXPECT_GT(info.timeStamp(), firstStamp);
-
-    args.timeout = -1.0;
-    fifo.start(0);
-    EXPECT_THROW(fifo.completeAcq(args), kcBadArgument);
-    for (long i = fifo.pendingAcquisitions(); i < kcSimFifo::kMaxPending; ++i) EXPECT_TRUE(fifo.start(0));
-    EXPECT_FALSE(fifo.start(0));
-}
-
 TEST(SimFifo, IsSharedThroughABaseHandleAndOffersOnlyItsChosenProperties) {
     kcPtrHandle<kcSimFifo> sim(new kcSimFifo(quietCamera()));
     kcPtrHandle<kcAcqFifo> fifo(sim);
