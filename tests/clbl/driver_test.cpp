@@ -179,3 +179,16 @@ TEST(ColorBalance, BalancesEveryBuiltInSceneInOneCallAndHandsTheFifoBack) {
         EXPECT_GT(after, before);
     }
 }
+
+// One call runs the same search as a caller of the tool: on a FIFO over the
+// camera of the golden HDR search it takes the same images and finds the
+// same result (contrast and brightness differ there).
+TEST(ColorBalance, FindsWhatTheToolFindsOnTheSameImages) {
+    kcPtrHandle<kcSimFifo> fifo(new kcSimFifo(kcSimCamera(kcSimScene::builtIn("hdr", 320, 240), 3)));
+    kcColorBalanceResult result;
+    kfColorBalance(fifo, kcColorBalanceParams(), result, nullptr, 0);
+    const search_runner::SearchRun run = search_runner::runSimulatedSearch(
+        "hdr", 320, 240, 3, kcColorBalanceParams(), kcColorCameraSettings(1e-6, 0.0, 0.0), 20000);
+    EXPECT_EQ(settingsOf(result), run.result);
+    EXPECT_EQ(static_cast<long>(fifo->acquisitionCount()), run.images);
+}

@@ -44,6 +44,12 @@ TEST(ColorBalanceResultArchive, RoundTripsEveryFieldAndRejectsANewerVersionLeavi
     in || loaded;
     EXPECT_TRUE(loaded == sample() && loaded.acqInfo() == sample().acqInfo());
     EXPECT_EQ(in.remaining(), 0u);
+    // Files written earlier stay readable: version, exposure, contrast, brightness.
+    kcArchive layout = kcArchive::loading(out.bytes());
+    unsigned char version = 9;
+    double exposure = 0.0, contrast = 0.0, brightness = 0.0;
+    layout || version || exposure || contrast || brightness;
+    EXPECT_TRUE(version == 0 && exposure == 0.0125 && contrast == -0.25 && brightness == 0.75);
 
     std::vector<unsigned char> newer = out.bytes();
     newer.at(0) = 1;
