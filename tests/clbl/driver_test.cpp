@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 #include "clbl/internal/fifo_handling.h"
@@ -191,4 +192,20 @@ TEST(ColorBalance, FindsWhatTheToolFindsOnTheSameImages) {
         "hdr", 320, 240, 3, kcColorBalanceParams(), kcColorCameraSettings(1e-6, 0.0, 0.0), 20000);
     EXPECT_EQ(settingsOf(result), run.result);
     EXPECT_EQ(static_cast<long>(fifo->acquisitionCount()), run.images);
+
+    // A LUT kept by the search that differs from the identity in its first
+    // entry only is not reported as the identity.
+    kcPtrHandle<kcSimFifo> nearly = makeFifo();
+    std::array<unsigned char, 256> lut{};
+    for (std::size_t i = 0; i < lut.size(); ++i) lut[i] = static_cast<unsigned char>(i);
+    lut[0] = 1;
+    nearly->inputLut(lut.data());
+    kcSimFifoFaults faults;
+    faults.failureCodeAt = 1;
+    faults.failureCode = 1;
+    nearly->setFaults(faults);
+    kcColorBalanceParams keepLut;
+    keepLut.usePositive8BitLut(false);
+    kfColorBalance(nearly, keepLut, result, nullptr, 0);
+    EXPECT_FALSE(result.positive8BitLut());
 }

@@ -109,6 +109,7 @@ TEST_F(SearchPhase, RestartHalvesDoublesAndEndsTheSearchByTheGridSizeRule) {
     // clang-format on
     const Case cases[] = {
         {1.5, false, true, 0, 0.75, true, true, kPhaseRestart},     // halved below 1: done, no new table
+        {2.0, false, true, 0, 1.0, true, false, kPhaseGridPass},    // halved to 1: not yet
         {3.0, true, true, 0, 6.0, false, false, kPhaseGridPass},    // doubled after an improvement
         {6.0, true, true, 0, 6.0, false, false, kPhaseGridPass},    // and no further
         {6.0, false, false, 0, 6.0, true, false, kPhaseGridPass},   // a first failure only arms the shrinking

@@ -75,8 +75,8 @@ TEST_F(CandidateSelection, ExcludesTriedTooBrightAndTooDarkCandidates) {
 
     // bestGoodCount 1000 gives the threshold 951.8...; 900 unsaturated pels is below it.
     in.state().bestGoodCount = 1000;
-    in.tried() = {tried(a, 1000, 0, 100)};  // brighter in every component is excluded
-    EXPECT_EQ(select({{0.02, 0.5, 0.5}, {0.02, 0.4, 0.5}}, 0, true), Found(true, 1));
+    in.tried() = {tried(a, 1000, 0, 100)};  // at least as bright in every component is excluded
+    EXPECT_EQ(select({{0.01, 0.6, 0.5}, {0.02, 0.4, 0.5}}, 0, true), Found(true, 1));
     in.tried() = {tried(a, 1000, 100, 0)};  // darker in every component is excluded
     const std::vector<kcColorCameraSettings> darker{{0.005, 0.5, 0.5}, {0.005, 0.5, 0.6}};
     EXPECT_EQ(select(darker, 0, true), Found(true, 1));
