@@ -26,17 +26,18 @@ struct GoldenSearch {
 std::vector<GoldenSearch> goldenSearches() {
     kcColorBalanceParams greySweeps;  // two exposure rungs: nothing usable, so the grey sweeps run
     greySweeps.exposureRange(kcRange(0.01, 0.02));
+    kcColorBalanceParams singleExposure;  // nothing usable either, and no exposure to sweep
+    singleExposure.exposureRange(kcRange(0.01, 0.01));
     kcColorBalanceParams fixedExposure;
     fixedExposure.isExposureEnabled(false);
     kcColorBalanceParams steps;
     steps.isContrastEnabled(false);
     steps.minExposureStepSize(0.001);
     steps.minBrightnessStepSize(0.125);
-    return {{"chart.txt", "chart", kcColorBalanceParams()},
-            {"hdr.txt", "hdr", kcColorBalanceParams()},
-            {"dark_grey_sweeps.txt", "dark", greySweeps},
-            {"bright_fixed_exposure.txt", "bright", fixedExposure},
-            {"chart_contrast_disabled.txt", "chart", steps}};
+    return {
+        {"chart.txt", "chart", kcColorBalanceParams()},         {"hdr.txt", "hdr", kcColorBalanceParams()},
+        {"dark_grey_sweeps.txt", "dark", greySweeps},           {"dark_single_exposure.txt", "dark", singleExposure},
+        {"bright_fixed_exposure.txt", "bright", fixedExposure}, {"chart_contrast_disabled.txt", "chart", steps}};
 }
 
 bool sameBits(const kcColorCameraSettings& a, const kcColorCameraSettings& b) {
