@@ -3,8 +3,12 @@
 // failing diagnostics acquisition reaches the caller is in the driver's
 // failure table.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <limits>
+#include <new>
 
 #include "clbl/driver.h"
 #include "clbl/internal/result_diagnostics.h"
@@ -29,6 +33,27 @@ std::vector<std::wstring> linesOf(const kcDiagRecord& record) {
         lines.push_back(t.text);
     }
     return lines;
+}
+
+// A FIFO whose completion hands back one prepared image.
+class PreparedImageFifo : public kcSimFifo {
+public:
+    explicit PreparedImageFifo(const kc3PlanePelBuffer& image)
+        : kcSimFifo(kcSimCamera(kcSimScene::builtIn("chart", kWidth, kHeight), kSeed)), image_(new kcAcqImage(image)) {}
+    kcPtrHandle<kcAcqImage> completeAcq(const CompleteArgs& args) override {
+        if (args.acqInfo != nullptr) *args.acqInfo = kcAcquireInfo();
+        return image_;
+    }
+
+private:
+    kcPtrHandle<kcAcqImage> image_;
+};
+
+// Bytes of address space the process uses now.
+unsigned long long addressSpaceInUse() {
+    unsigned long long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    return pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE));
 }
 
 std::vector<std::wstring> sketchedLines(const kcColorBalanceResult& result) {
@@ -103,4 +128,32 @@ TEST(ColorBalanceDiagnostics, AppendsAColorAndAMonochromeRecordOfOneMoreImageOnl
         EXPECT_EQ(linesOf(color), sketchedLines(result));  // drawn from the result as filled
         EXPECT_EQ(linesOf(grey), sketchedLines(result));
     }
+}
+
+// The monochrome record is made before its image is converted: a conversion
+// that fails (here for want of memory) leaves both records behind.
+TEST(ColorBalanceDiagnostics, MakesTheMonochromeRecordBeforeConvertingItsImage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer cannot run under a tight address-space limit";
+#endif
+    constexpr long kSide = 4096;  // 16 MB; the three planes share it, the grey image would need as much again
+    const kcPelBuffer<unsigned char> plane(kSide, kSide);
+    kcPtrHandle<PreparedImageFifo> fifo(new PreparedImageFifo(kc3PlanePelBuffer(plane, plane, plane)));
+    kcDiagObject diag;
+    kcAcquireInfo info;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = addressSpaceInUse() + 8 * 1024 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    bool outOfMemory = false;
+    try {
+        kfRecordResultDiagnostics(fifo, kcColorBalanceResult(), info, diag, kRecordResultImages);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
+    ASSERT_TRUE(outOfMemory);
+    ASSERT_EQ(diag.numRecords(), 2);
+    EXPECT_TRUE(diag.diagRecord(1).images().empty());
 }
