@@ -161,46 +161,6 @@ TEST(FaultSweep, TheFaultFreeRunIsShortAndHandsTheFifoBack) {
     EXPECT_LE(ref.run.acquisitions, 80u);
 }
 
-TEST(FaultSweep, EveryAcquisitionFaultAtEveryAcquisitionEndsAsTheFailureTableSays) {
-    // The failure table: what the caller sees, whether the result is filled
-    // (with the images before the fault), the failure code reported and a
-    // text the message holds (the whole message for a timeout).
-    struct Row {
-        unsigned long kcSimFifoFaults::*at;
-        std::string seen;
-        bool filled;
-        long code;
-        std::wstring message;
-    };
-    const std::vector<Row> table{
-        {&kcSimFifoFaults::failureCodeAt, "return", true, kFailureCode, L""},
-        {&kcSimFifoFaults::unboundImageAt, "return", true, 0, L""},
-        {&kcSimFifoFaults::emptyHandleAt, typeid(kcBadPointer).name(), false, 0, L""},
-        {&kcSimFifoFaults::timeoutAt, typeid(kcTimeout::Expired).name(), true, 0, kcTimeout::Expired().message()},
-        {&kcSimFifoFaults::attentionFailureBefore, typeid(kcStatusFailure).name(), false, 0,
-         std::to_wstring(kAttentionStatus)},
-    };
-    for (unsigned long n = 1; n <= reference().run.acquisitions; ++n) {
-        for (const Row& row : table) {
-            SCOPED_TRACE("acquisition " + std::to_string(n) + ", expecting " + row.seen);
-            kcSimFifoFaults faults;
-            faults.*row.at = n;
-            const DriverRun run = runDriver(faults);
-            EXPECT_EQ(run.seen, row.seen);
-            EXPECT_NE(run.message.find(row.message), std::wstring::npos);
-            if (row.seen == typeid(kcTimeout::Expired).name()) {
-                EXPECT_EQ(run.message, row.message);
-            }
-            if (row.filled) expectFilledAfter(run, n - 1);
-            EXPECT_EQ(run.result.acqInfo().failure().code(), row.code);
-            EXPECT_EQ(isSentinel(run.result), !row.filled);
-            // The attention check fails before its acquisition is made.
-            EXPECT_EQ(run.acquisitions, row.at == &kcSimFifoFaults::attentionFailureBefore ? n - 1 : n);
-            EXPECT_EQ(run.after, run.found);
-        }
-    }
-}
-
 TEST(FaultSweep, AFailingPropertyWriteAtEveryWriteEndsAsTheFailureTableSays) {
     const Reference& ref = reference();
     for (std::size_t w = 1; w <= ref.run.log.size(); ++w) {

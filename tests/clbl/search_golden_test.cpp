@@ -28,6 +28,8 @@ std::vector<GoldenSearch> goldenSearches() {
     greySweeps.exposureRange(kcRange(0.01, 0.02));
     kcColorBalanceParams singleExposure;  // nothing usable either, and no exposure to sweep
     singleExposure.exposureRange(kcRange(0.01, 0.01));
+    kcColorBalanceParams sweepToTheEnd;  // the grey exposure sweep meets the range's end exactly
+    sweepToTheEnd.exposureRange(kcRange(0.0625, 0.09375));
     kcColorBalanceParams fixedExposure;
     fixedExposure.isExposureEnabled(false);
     kcColorBalanceParams steps;
@@ -37,7 +39,9 @@ std::vector<GoldenSearch> goldenSearches() {
     return {
         {"chart.txt", "chart", kcColorBalanceParams()},         {"hdr.txt", "hdr", kcColorBalanceParams()},
         {"dark_grey_sweeps.txt", "dark", greySweeps},           {"dark_single_exposure.txt", "dark", singleExposure},
-        {"bright_fixed_exposure.txt", "bright", fixedExposure}, {"chart_contrast_disabled.txt", "chart", steps}};
+        {"chart_sweep_to_the_end.txt", "chart", sweepToTheEnd}, {"bright_fixed_exposure.txt", "bright", fixedExposure},
+        {"chart_contrast_disabled.txt", "chart", steps},
+    };
 }
 
 bool sameBits(const kcColorCameraSettings& a, const kcColorCameraSettings& b) {

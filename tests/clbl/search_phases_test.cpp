@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "clbl/internal/candidate_tables.h"
@@ -15,8 +14,6 @@
 
 namespace {
 constexpr unsigned char kGood = 128;
-constexpr unsigned char kDark = 0;
-constexpr unsigned char kBright = 255;
 
 kc3PlanePelBuffer flat(unsigned char value, long width = 40, long height = 30) {
     kc3PlanePelBuffer image(width, height);
@@ -38,13 +35,6 @@ class SearchPhase : public testing::Test {
 protected:
     kcColorCameraSettings color(unsigned char value) { return in.colorStep(flat(value)); }
     kcColorCameraSettings grey(unsigned char value) { return in.greyStep(flat(value).plane0()); }
-    // A grid pass over `candidates`, at the first of them.
-    void gridPass(std::vector<kcColorCameraSettings> candidates) {
-        in.state().phase = kPhaseGridPass;
-        in.state().candidates = std::move(candidates);
-        in.state().candidateIndex = 0;
-        in.current() = in.state().candidates[0];
-    }
     void greySweepFrom(const kcColorCameraSettings& settings) {
         in.greyMode() = true;
         in.state().phase = kPhaseGreyExposureSweep;
@@ -69,37 +59,6 @@ TEST_F(SearchPhase, GreySweepEndsAtOnceForAnExposureThatCannotGrowAndPhase5Passe
     const kcColorCameraSettings before = in.current();
     EXPECT_EQ(grey(kGood), before);
     EXPECT_FALSE(in.greyMode());
-}
-
-TEST_F(SearchPhase, GridPassTakesFourImagesPerCandidateAndHandsOverWhenTheTableIsExhausted) {
-    tool.init(params(true, false, false), kcColorCameraSettings(0.0, 0.5, 0.5));
-    gridPass({{0.01, 0.5, 0.5}, {0.02, 0.5, 0.5}});
-    EXPECT_EQ(color(kGood).exposure(), 0.02);                        // over-exposed probe
-    EXPECT_EQ(color(kBright).exposure(), 0.01);                      // the candidate again
-    EXPECT_EQ(color(kGood).exposure(), 0.005);                       // under-exposed probe
-    EXPECT_EQ(color(kGood), kcColorCameraSettings(0.02, 0.5, 0.5));  // next candidate
-    ASSERT_EQ(in.tried().size(), 1u);
-    EXPECT_EQ(tool.result(), kcColorCameraSettings(0.01, 0.5, 0.5));
-    // Saturation levels from the over-exposed image: 255 x 0.98 = 249.
-    EXPECT_EQ(in.tried()[0].measurement.saturationLevels[0], 249);
-    EXPECT_EQ(in.state().bestGoodCount, 48);
-
-    // The second candidate's pre-check fails (its over-exposed image is
-    // dark, so no pel of its first image counts): dropped after two images.
-    color(kGood);
-    color(kDark);
-    EXPECT_EQ(in.tried().size(), 1u);
-    EXPECT_EQ(in.state().phase, kPhaseTableExhausted);
-    EXPECT_EQ(in.current(), tool.result());
-
-    // Phase 4 lends one image to the grey path, phase 5 restarts.
-    color(kGood);
-    EXPECT_TRUE(in.greyMode());
-    EXPECT_EQ(in.state().phase, kPhaseRestart);
-    grey(kGood);
-    EXPECT_FALSE(in.greyMode());
-    color(kGood);
-    EXPECT_EQ(in.state().phase, kPhaseGridPass);
 }
 
 TEST_F(SearchPhase, RestartHalvesDoublesAndEndsTheSearchByTheGridSizeRule) {
