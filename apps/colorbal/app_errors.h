@@ -10,6 +10,8 @@
 constexpr int kExitSuccess = 0;
 constexpr int kExitRunFailed = 1;
 constexpr int kExitUsage = 2;
+// The search ended, but its result is not usable (the report says why).
+constexpr int kExitUnusableResult = 3;
 
 // A bad option value or input file; the message names the option or file.
 class kcUsageError : public std::runtime_error {

@@ -4,17 +4,10 @@
 #include <optional>
 
 #include "apps/colorbal/app_errors.h"
+#include "apps/colorbal/output_files.h"
 #include "toolkit/foundation/archive.h"
 
 namespace {
-
-void writeTagged(const std::string& path, const char* tagText, kcArchive& ar) {
-    try {
-        ar.writeFile(path);
-    } catch (const kcException& e) {
-        throw kcRunError("cannot write " + std::string(tagText) + " archive '" + path + "': " + e.what());
-    }
-}
 
 // The tag, then the record, written to `path`.
 template <class Record>
@@ -23,7 +16,7 @@ void writeRecord(const std::string& path, const char* tagText, Record record) {
     std::string tag = tagText;
     ar || tag;
     ar || record;
-    writeTagged(path, tagText, ar);
+    kfWriteFileWhole(path, ar.bytes());
 }
 
 }  // namespace
@@ -65,13 +58,14 @@ kcArchiveFileContents kfReadArchiveFile(const std::string& path) {
         else
             *ar || contents.result;
     } catch (const kcArchive::UnknownVersion& e) {
-        throw kcUsageError("'" + path + "' holds a record newer than this program reads: " + e.what());
+        throw kcUsageError("'" + path + "' holds a record of a version this program does not know: written by a " +
+                           "newer program, or corrupted (" + e.what() + ")");
     } catch (const kcArchive::Errors& e) {
         throw kcUsageError("'" + path + "' is truncated or corrupted: " + e.what());
     }
-    if (ar->remaining() != 0)
-        throw kcUsageError("'" + path + "' is corrupted: " + std::to_string(ar->remaining()) +
-                           " unexpected bytes follow the record");
+    if (const std::size_t extra = ar->remaining(); extra != 0)
+        throw kcUsageError("'" + path + "' is corrupted: " + std::to_string(extra) +
+                           (extra == 1 ? " unexpected byte" : " unexpected bytes") + " after the record");
     return contents;
 }
 

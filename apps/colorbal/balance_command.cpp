@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "apps/colorbal/app_errors.h"
-#include "apps/colorbal/archive_files.h"
-#include "apps/colorbal/diagnostics_export.h"
 #include "apps/colorbal/interrupt.h"
 #include "apps/colorbal/progress_fifo.h"
+#include "apps/colorbal/result_warnings.h"
+#include "apps/colorbal/run_outputs.h"
 #include "apps/colorbal/scene_loading.h"
 #include "clbl/driver.h"
 #include "clbl/measurement.h"
@@ -20,13 +20,29 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Good pels / all pels of a noise-free rendering of the scene at `settings`
-// (identity LUT, full size, no saturation reference).
-double goodPelFraction(const kcSimScene& scene, std::uint64_t seed, const kcColorCameraSettings& settings) {
-    kcSimCamera camera(scene, seed, false);
-    const kc3PlanePelBuffer image = camera.render(settings);
+// Good pels / all pels of the window of `image` (no saturation reference).
+double goodPelFractionOf(const kc3PlanePelBuffer& image) {
     const double all = static_cast<double>(image.width()) * static_cast<double>(image.height());
     return static_cast<double>(kfCountGoodPels(image, kReportDarkLevel)) / all;
+}
+
+// Of a noise-free rendering of the scene at `settings` (identity LUT, full
+// size).
+double goodPelFraction(const kcSimScene& scene, std::uint64_t seed, const kcColorCameraSettings& settings) {
+    kcSimCamera camera(scene, seed, false);
+    return goodPelFractionOf(camera.render(settings));
+}
+
+// Of the last colour image of the diagnostics (the one the driver takes at
+// the result); absent when there is none.
+std::optional<double> resultImageGoodPelFraction(const kcDiagObject& diag) {
+    for (long i = diag.numRecords() - 1; i >= 0; --i) {
+        for (const kcDiagImage& image : diag.diagRecord(i).images()) {
+            if (image.isColor && image.color.width() > 0 && image.color.height() > 0)
+                return goodPelFractionOf(image.color);
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -55,8 +71,10 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
     }
     kcPtrHandle<kcAcqFifo> fifo(new kcProgressFifo(source.fifo, callback));
 
+    // A source that cannot render its good pels is measured on the result
+    // image the driver records.
     std::unique_ptr<kcDiagObject> diag;
-    if (options.diagnosticsDir) diag = std::make_unique<kcDiagObject>();
+    if (options.diagnosticsDir || !source.goodPelFraction) diag = std::make_unique<kcDiagObject>();
 
     kcColorBalanceResult result;
     const Clock::time_point began = Clock::now();
@@ -97,39 +115,26 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
         } catch (const kcException& e) {
             throw kcRunError(std::string("cannot count the good pels at the start or result settings: ") + e.what());
         }
+    } else if (diag) {
+        // A camera is judged on the image the driver took at the result.
+        report.goodFractionResult = resultImageGoodPelFraction(*diag);
     }
+    report.warnings = kfResultWarnings(params, result, report.goodFractionResult);
 
-    if (options.saveResult) kfWriteResultFile(*options.saveResult, result);
-    if (options.saveParams) kfWriteParamsFile(*options.saveParams, params);
-    if (diag) {
-        try {
-            report.diagnosticsRecords = kfExportDiagnostics(*diag, *options.diagnosticsDir).records;
-        } catch (const kcException& e) {
-            throw kcRunError(std::string("cannot export the diagnostics: ") + e.what());
-        }
-        report.diagnosticsDir = *options.diagnosticsDir;
-    }
+    const std::exception_ptr outputFailure =
+        kfWriteOutputs(options, options.diagnosticsDir ? diag.get() : nullptr, report);
 
-    // Applied last: an output that cannot be written leaves the camera as
-    // found.
+    // Applied last, and only a usable result: an output that could not be
+    // written leaves the camera as found.
     const kcAcqFailure failure = result.acqInfo().failure();
-    if (source.apply) {
+    if (source.apply && !outputFailure) {
         kfThrowIfInterrupted("the outputs asked for were written; the result was not applied");
         if (failure.isFailure())
             err << "colorbal: the result is not applied: the search ended early\n";
+        else if (!report.warnings.empty())
+            err << "colorbal: the result is not applied: it is not usable\n";
         else
             report.applied = source.apply(result);
     }
-
-    if (options.json)
-        kfPrintBalanceJson(out, report);
-    else
-        kfPrintBalanceText(out, report);
-
-    if (failure.isFailure()) {
-        err << "colorbal: acquisition " << result.acqInfo().acquisitionNumber() << " failed: " << report.failureText
-            << "; the search ended early\n";
-        return kExitRunFailed;
-    }
-    return kExitSuccess;
+    return kfReportRun(options, report, outputFailure, out, err);
 }

@@ -36,13 +36,16 @@ int kfRunBalance(const kcBalanceOptions& options, std::ostream& out, std::ostrea
 // Balances `source.fifo` with `params`, the one path of every source: the
 // progress line goes to `err`, redrawn in place, when `showProgress`; then
 // the outputs the options ask for are written and the report printed.
-// A successful result is then applied, after the outputs, when the source
-// can apply it.
-// Returns kExitSuccess, or kExitRunFailed when the search ended on a failed
-// acquisition (the result is still printed and saved, the failure named on
-// `err`, and not applied). kcRunError when the balancing fails, the result
-// cannot be applied or an output cannot be written; nothing is written when
-// the balancing fails. A signal (see interrupt.h) stops the search at its
-// next check and gives kcInterrupted before anything is written.
+// A successful and usable result is then applied, after the outputs, when
+// the source can apply it. A source without goodPelFraction is judged on
+// the colour image the driver takes at the result.
+// Returns as kfReportRun: kExitSuccess, kExitRunFailed when the search
+// ended on a failed acquisition (the result is still printed and saved, not
+// applied), kExitUnusableResult when the result is not usable (printed and
+// saved, not applied). kcRunError when the balancing fails (nothing is
+// written), the result cannot be applied or an output cannot be written
+// (the report is still printed, the result not applied). A signal (see
+// interrupt.h) stops the search at its next check and gives kcInterrupted
+// before anything is written.
 int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams& params,
                        const kcBalanceOptions& options, std::ostream& out, std::ostream& err, bool showProgress);

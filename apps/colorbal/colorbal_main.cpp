@@ -2,6 +2,8 @@
 #include "apps/colorbal/colorbal_main.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstring>
 
 #include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/archive_files.h"
@@ -16,17 +18,27 @@ namespace {
 
 constexpr const char* kProgramName = "colorbal";
 
+const char* const kExitStatusText =
+    "Exit status: 0 success; 1 the run failed (an acquisition, or writing an output or standard\n"
+    "output); 2 bad usage or input (nothing was done); 3 balanced, but the result is not usable\n"
+    "(the report's warnings say why).\n";
+
 const char* const kBalanceFooter =
-    "What is printed: the settings found, whether the camera's LUT was the identity at the end, the\n"
-    "number of images the search took, the fraction of good pels (no plane below 5 or above 239)\n"
-    "of a noise-free full-size rendering of the scene at the start settings and at the result, and\n"
-    "the time the balancing took. On a terminal a progress line on standard error shows the images\n"
+    "What is printed: the settings found (exposure in ms, contrast and brightness on 0..1), whether\n"
+    "the camera's LUT was the identity at the end, the number of images the search took, the\n"
+    "percentage of good pels (no plane below 5 or above 239) at the start settings and at the\n"
+    "result, the wall-clock time the balancing took, and warnings when the result is not usable.\n"
+    "With --json the same as one JSON object, exposure in seconds and fractions on 0..1 (its\n"
+    "\"units\" member says so). On a terminal a progress line on standard error shows the images\n"
     "taken so far and the settings of the last one.\n"
-    "Options that set parameters override single fields of a --params file.\n";
+    "Options that set parameters override single fields of a --params file; the file's values are\n"
+    "checked like the options. Every output is checked before the first image is taken and appears\n"
+    "whole or not at all.\n";
 
 const char* const kShowFooter =
     "FILE is an archive written by --save-params or --save-result; its first entry is the tag\n"
-    "\"colorbal-params\" or \"colorbal-result\", then the record.\n";
+    "\"colorbal-params\" or \"colorbal-result\", then the record. Exposures are shown in ms\n"
+    "(seconds in JSON).\n";
 
 // Adds an option whose value is kept as typed (checked later, with our own
 // messages).
@@ -41,8 +53,11 @@ CLI::Option* addText(CLI::App& app, const std::string& name, std::optional<std::
 std::string sceneHelp() {
     std::string names;
     for (const std::string& n : kcSimScene::builtInNames()) names += (names.empty() ? "" : ", ") + n;
-    return "a built-in scene (" + names + ") or a binary PPM (P6) or PNG file [chart]";
+    return "a built-in scene (" + names + ") or a binary PPM (P6) or PNG file (default: chart)";
 }
+
+// Options the program takes before a command.
+bool isProgramOption(const std::string& word) { return word == "--help" || word == "-h" || word == "--version"; }
 
 bool isCommand(const std::string& word, bool withCameras) {
     return word == "balance" || word == "show" || word == "scenes" ||
@@ -67,41 +82,52 @@ int runScenes(std::ostream& out) {
     return kExitSuccess;
 }
 
-}  // namespace
-
-int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
-                   const kcCameraCommands* cameras) {
-    CLI::App app("colorbal balances a colour camera automatically; this program runs it on a simulated camera.",
-                 kProgramName);
+int runProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
+               const kcCameraCommands* cameras) {
+    CLI::App app(
+        "colorbal balances a colour camera automatically: it searches exposure, contrast and brightness so that "
+        "the images come out well exposed. It runs on a simulated camera" +
+            std::string(cameras ? " or on a GenICam camera (balance --camera)." : "."),
+        kProgramName);
+    app.footer(kExitStatusText);
     app.set_version_flag("--version", std::string(kProgramName) + " " + COLORBAL_VERSION);
     app.require_subcommand(1);
 
     kcBalanceOptionText text;
-    CLI::App* balance = app.add_subcommand("balance", "balance the simulated camera and print the settings found");
+    CLI::App* balance = app.add_subcommand(
+        "balance", cameras
+                       ? "balance the simulated camera, or a GenICam camera with --camera, and print the settings found"
+                       : "balance the simulated camera and print the settings found");
     addText(*balance, "--scene", text.scene, sceneHelp(), "NAME|FILE");
     addText(*balance, "--size", text.size,
-            "image size, 64x48 to 2448x2048 [640x480; a file's own size for a file scene]", "WxH");
-    addText(*balance, "--seed", text.seed, "seed of the camera noise [1]", "N");
-    addText(*balance, "--exposure-range", text.exposureRange, "exposures searched, 0 < START <= END [1e-06,0.3]",
-            "START,END");
+            "image size in pels, 64x48 to 2448x2048 (default: 640x480; a file scene's own size)", "WxH");
+    addText(*balance, "--seed", text.seed, "seed of the simulated camera's noise (default: 1)", "N");
+    addText(*balance, "--exposure-range", text.exposureRange,
+            "exposures searched, in seconds, 0 < START <= END (default: 1e-06,0.3)", "START,END");
     addText(*balance, "--vary", text.vary,
             "settings the search may change: exposure, contrast, brightness (comma-separated) or none "
-            "[exposure,contrast,brightness]",
+            "(default: exposure,contrast,brightness)",
             "AXES");
-    addText(*balance, "--exposure-step", text.exposureStep, "round exposures to multiples of this; 0: no rounding [0]",
-            "X");
+    addText(*balance, "--exposure-step", text.exposureStep,
+            "round exposures to multiples of this many seconds; 0: no rounding (default: 0)", "X");
     addText(*balance, "--contrast-step", text.contrastStep,
-            "round contrasts to multiples of this, 0..0.5 [0.0009765625]", "X");
+            "round contrasts (0..1) to multiples of this, 0..0.5 (default: 0.0009765625)", "X");
     addText(*balance, "--brightness-step", text.brightnessStep,
-            "round brightnesses to multiples of this, 0..0.5 [0.0009765625]", "X");
+            "round brightnesses (0..1) to multiples of this, 0..0.5 (default: 0.0009765625)", "X");
     addText(*balance, "--positive-lut", text.positiveLut,
-            "install the positive (identity) input LUT while balancing: on or off [on]", "on|off");
-    addText(*balance, "--params", text.paramsFile, "start from the parameters stored in FILE (--save-params)", "FILE");
+            "install the positive (identity) input LUT while balancing: on or off, also yes/no, true/false, 1/0 in "
+            "any case (default: on)",
+            "on|off");
+    addText(*balance, "--params", text.paramsFile,
+            "start from the parameters stored in FILE (--save-params) (default: the defaults above)", "FILE");
     addText(*balance, "--save-result", text.saveResult, "store the result in FILE (see `colorbal show`)", "FILE");
     addText(*balance, "--save-params", text.saveParams, "store the parameters used in FILE", "FILE");
     addText(*balance, "--diagnostics", text.diagnostics,
-            "record the result images and write them to DIR as PNG and SVG files with an index.html", "DIR");
-    balance->add_flag("--json", text.json, "print the report as one JSON object");
+            "record the result images and write them to DIR (new, or an empty directory) as PNG and SVG files "
+            "with an index.html",
+            "DIR");
+    addText(*balance, "--output", text.output, "write the report to FILE instead of standard output", "FILE");
+    balance->add_flag("--json", text.json, "print the report as one JSON object (exposure in seconds)");
     std::optional<std::string> cameraName;
     bool applyResult = false;
     if (cameras) {
@@ -110,20 +136,22 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
                 "instead of the simulator; --size sets its image size",
                 "NAME");
         balance->add_flag("--apply", applyResult,
-                          "with --camera: leave the result on the camera when the search succeeds (without it the "
-                          "camera is handed back as found)");
+                          "with --camera: leave the result on the camera when the search succeeds and the result "
+                          "is usable (without it the camera is handed back as found)");
     }
-    balance->footer(kBalanceFooter);
+    balance->footer(std::string(kBalanceFooter) + kExitStatusText);
 
     std::string showPath;
     bool showJson = false;
     CLI::App* show = app.add_subcommand("show", "print a stored parameter or result archive");
     show->add_option("FILE", showPath, "the archive to print")->required();
     show->add_flag("--json", showJson, "print it as one JSON object");
-    show->footer(kShowFooter);
+    show->footer(std::string(kShowFooter) + kExitStatusText);
 
     CLI::App* scenes = app.add_subcommand("scenes", "list the built-in scenes");
+    scenes->footer(kExitStatusText);
     CLI::App* cameraList = cameras ? app.add_subcommand("cameras", "list the GenICam cameras found") : nullptr;
+    if (cameraList) cameraList->footer(kExitStatusText);
     std::string applyPath;
     std::string applyCamera;
     bool applyJson = false;
@@ -137,6 +165,7 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
             ->type_name("NAME")
             ->required();
         apply->add_flag("--json", applyJson, "print it as one JSON object");
+        apply->footer(kExitStatusText);
     }
 
     std::vector<std::string> argvStrings;
@@ -149,6 +178,11 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
     // Name the accepted commands when none or an unknown one is given;
     // the parser would only say that one is required.
     const bool optionFirst = !args.empty() && !args.front().empty() && args.front().front() == '-';
+    if (optionFirst && !isProgramOption(args.front())) {
+        err << kProgramName << ": unknown option '" << args.front() << "'; before a command only --help and --version "
+            << "are accepted (see '" << kProgramName << " --help')\n";
+        return kExitUsage;
+    }
     if (!optionFirst && (args.empty() || !isCommand(args.front(), cameras != nullptr))) {
         err << kProgramName << ": "
             << (args.empty() ? std::string("a command is required") : "unknown command '" + args.front() + "'")
@@ -211,4 +245,21 @@ int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std:
         err << kProgramName << ": " << e.what() << "\n";
         return kExitRunFailed;
     }
+}
+
+}  // namespace
+
+int kfColorbalMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
+                   const kcCameraCommands* cameras) {
+    const int status = runProgram(args, out, err, errIsTerminal, cameras);
+    // Output that never arrived is a failed run, whatever came before.
+    errno = 0;
+    out.flush();
+    if (!out) {
+        err << kProgramName
+            << ": cannot write standard output: " << (errno != 0 ? std::strerror(errno) : "the output stream failed")
+            << "\n";
+        return kExitRunFailed;
+    }
+    return status;
 }

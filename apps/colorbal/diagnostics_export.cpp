@@ -5,11 +5,9 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 
-#include "apps/colorbal/app_errors.h"
+#include "apps/colorbal/output_files.h"
 #include "apps/colorbal/png_io.h"
 #include "apps/colorbal/text_utf8.h"
 
@@ -36,13 +34,6 @@ std::string recordStem(long index) {
     std::array<char, 32> buffer{};
     std::snprintf(buffer.data(), buffer.size(), "record-%03ld", index + 1);
     return buffer.data();
-}
-
-void writeBytes(const std::filesystem::path& path, const void* data, std::size_t size) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    file.close();
-    if (!file) throw kcRunError("cannot write '" + path.string() + "'");
 }
 
 std::string rgb(const kcColor& c) {
@@ -150,13 +141,8 @@ std::string kfBase64(const std::vector<unsigned char>& bytes) {
 }
 
 kcDiagExport kfExportDiagnostics(const kcDiagObject& diag, const std::string& directory) {
-    namespace fs = std::filesystem;
-    const fs::path dir(directory);
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec || !fs::is_directory(dir))
-        throw kcRunError("cannot create the diagnostics directory '" + directory + "': " + ec.message());
-
+    // Readers see the whole export or nothing.
+    kcWholeDirectory dir(directory);
     kcDiagExport result;
     std::vector<std::vector<std::string>> recordFiles;
     for (long i = 0; i < diag.numRecords(); ++i) {
@@ -167,18 +153,19 @@ kcDiagExport kfExportDiagnostics(const kcDiagObject& diag, const std::string& di
         for (std::size_t k = 0; k < record.images().size(); ++k) {
             std::vector<unsigned char> png = encodeImage(record.images()[k]);
             const std::string name = stem + (k == 0 ? std::string() : "-" + std::to_string(k + 1)) + ".png";
-            writeBytes(dir / name, png.data(), png.size());
+            dir.write(name, png);
             files.push_back(name);
             if (k == 0) firstPng = std::move(png);
         }
         const std::string svg = recordSvg(record, firstPng);
-        writeBytes(dir / (stem + ".svg"), svg.data(), svg.size());
+        dir.write(stem + ".svg", svg);
         files.push_back(stem + ".svg");
         result.files.insert(result.files.end(), files.begin(), files.end());
         recordFiles.push_back(std::move(files));
     }
     const std::string html = indexHtml(diag, recordFiles);
-    writeBytes(dir / "index.html", html.data(), html.size());
+    dir.write("index.html", html);
+    dir.commit();
     result.files.push_back("index.html");
     result.records = diag.numRecords();
     return result;

@@ -19,8 +19,9 @@ struct kcDiagExport {
 // record-NNN-K.png), record-NNN.svg (the first image embedded as a PNG
 // data URI, with every text item of every sketch drawn at its point in its
 // primary colour), then index.html. A record without images gets an SVG of
-// its text alone. Creates the directory when needed; kcRunError naming the
-// path when something cannot be written.
+// its text alone. The directory appears whole or not at all (it must not
+// exist or be empty); kcRunError naming the file and the reason when
+// something cannot be written.
 kcDiagExport kfExportDiagnostics(const kcDiagObject& diag, const std::string& directory);
 
 // The base64 form of bytes (for data URIs).

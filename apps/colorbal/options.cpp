@@ -1,14 +1,18 @@
 // apps/colorbal/options.cpp
 #include "apps/colorbal/options.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/archive_files.h"
+#include "apps/colorbal/number_format.h"
+#include "apps/colorbal/output_files.h"
 #include "clbl/defs.h"
 #include "toolkit/sim/sim_scene.h"
 
@@ -32,15 +36,6 @@ std::optional<long> parseLong(const std::string& text, long low, long high) {
     const char* end = text.data() + text.size();
     const auto [ptr, error] = std::from_chars(text.data(), end, value);
     if (error != std::errc() || ptr != end || value < low || value > high) return std::nullopt;
-    return value;
-}
-
-// A whole-string finite number; nullopt otherwise.
-std::optional<double> parseFinite(const std::string& text) {
-    double value = 0.0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 
@@ -86,30 +81,61 @@ void setChecked(const std::string& option, const std::string& text, Setter sette
     }
 }
 
-// Contrast and brightness steps: the parameters accept 0 to 0.5.
-double parsePlaneStep(const std::string& option, const std::string& text) {
-    const std::optional<double> value = parseFinite(text);
-    if (!value || *value < 0.0 || *value > kMaxPlaneStep) refuse(option, text, "a number from 0 to 0.5");
+// A whole-string number, infinities and NaN included; nullopt otherwise.
+std::optional<double> parseNumber(const std::string& text) {
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+bool isStep(double v) { return std::isfinite(v) && v >= 0.0; }
+bool isPlaneStep(double v) { return std::isfinite(v) && v >= 0.0 && v <= kMaxPlaneStep; }
+
+// What one numeric parameter accepts; options and parameter files are
+// checked against the same rules, with the same messages.
+struct StepRule {
+    const char* option;
+    const char* field;
+    const char* accepted;
+    bool (*isAccepted)(double);
+};
+constexpr StepRule kExposureStepRule{"--exposure-step", "exposure step", "a finite number >= 0", isStep};
+constexpr StepRule kContrastStepRule{"--contrast-step", "contrast step", "a number from 0 to 0.5", isPlaneStep};
+constexpr StepRule kBrightnessStepRule{"--brightness-step", "brightness step", "a number from 0 to 0.5", isPlaneStep};
+constexpr const char* kExposureRangeAccepted = "START,END with 0 < START <= END, e.g. 1e-6,0.3";
+
+bool isExposureRange(double start, double end) {
+    return std::isfinite(start) && std::isfinite(end) && start > 0.0 && start <= end;
+}
+
+double parseStep(const StepRule& rule, const std::string& text) {
+    const std::optional<double> value = parseNumber(text);
+    if (!value || !rule.isAccepted(*value)) refuse(rule.option, text, rule.accepted);
     return *value;
 }
 
-// An output file must go into an existing directory and must not name one.
-void checkOutputFile(const std::string& option, const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (path.empty()) throw kcUsageError(option + ": the file name is empty");
-    if (fs::is_directory(path, ec)) throw kcUsageError(option + ": '" + path + "' is a directory");
-    const fs::path parent = fs::path(path).parent_path();
-    if (!parent.empty() && !fs::is_directory(parent, ec))
-        throw kcUsageError(option + ": the directory '" + parent.string() + "' of '" + path + "' does not exist");
+// A stored value under its option's rule; `source` names the file.
+void checkStored(const StepRule& rule, const std::string& source, double value) {
+    if (!rule.isAccepted(value))
+        refuse(source + ": " + rule.field + " (" + rule.option + ")", kfDisplayNumber(value), rule.accepted);
 }
 
-void checkOutputDirectory(const std::string& option, const std::string& path) {
+// Two outputs at one path would overwrite each other.
+void checkDistinctOutputs(const std::vector<std::pair<const char*, std::optional<std::string>>>& outputs) {
     namespace fs = std::filesystem;
-    std::error_code ec;
-    if (path.empty()) throw kcUsageError(option + ": the directory name is empty");
-    if (fs::exists(path, ec) && !fs::is_directory(path, ec))
-        throw kcUsageError(option + ": '" + path + "' exists and is not a directory");
+    std::vector<std::pair<const char*, fs::path>> seen;
+    for (const auto& [option, path] : outputs) {
+        if (!path) continue;
+        std::error_code ec;
+        fs::path where = fs::weakly_canonical(*path, ec);
+        if (ec) where = fs::path(*path).lexically_normal();
+        for (const auto& [other, otherWhere] : seen)
+            if (where == otherWhere)
+                throw kcUsageError(std::string(option) + ": '" + *path + "' is also the " + other + " output");
+        seen.emplace_back(option, where);
+    }
 }
 
 }  // namespace
@@ -137,34 +163,39 @@ std::uint64_t kfParseSeed(const std::string& option, const std::string& text) {
 }
 
 double kfParseNonNegative(const std::string& option, const std::string& text) {
-    const std::optional<double> value = parseFinite(text);
-    if (!value || *value < 0.0) refuse(option, text, "a finite number >= 0");
+    const std::optional<double> value = parseNumber(text);
+    if (!value || !isStep(*value)) refuse(option, text, kExposureStepRule.accepted);
     return *value;
 }
 
 kcRange kfParseExposureRange(const std::string& option, const std::string& text) {
-    const std::string accepted = "START,END with 0 < START <= END, e.g. 1e-6,0.3";
     const std::vector<std::string> parts = splitCommas(text);
-    if (parts.size() != 2) refuse(option, text, accepted);
-    const std::optional<double> start = parseFinite(parts[0]);
-    const std::optional<double> end = parseFinite(parts[1]);
-    if (!start || !end || !(*start > 0.0) || !(*start <= *end)) refuse(option, text, accepted);
+    if (parts.size() != 2) refuse(option, text, kExposureRangeAccepted);
+    const std::optional<double> start = parseNumber(parts[0]);
+    const std::optional<double> end = parseNumber(parts[1]);
+    if (!start || !end || !isExposureRange(*start, *end)) refuse(option, text, kExposureRangeAccepted);
     return kcRange(*start, *end);
 }
 
 bool kfParseOnOff(const std::string& option, const std::string& text) {
-    if (text == "on" || text == "yes" || text == "true") return true;
-    if (text == "off" || text == "no" || text == "false") return false;
-    refuse(option, text, "on or off");
+    std::string word = text;
+    for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (word == "on" || word == "yes" || word == "true" || word == "1") return true;
+    if (word == "off" || word == "no" || word == "false" || word == "0") return false;
+    refuse(option, text, "on or off (also yes/no, true/false, 1/0; any case)");
 }
 
 void kfCheckRunnableParams(const kcColorBalanceParams& params, const std::string& source) {
     const kcRange range = params.exposureRange();
-    if (range.isEmpty() || !std::isfinite(range.start()) || !std::isfinite(range.end()) || !(range.start() > 0.0) ||
-        !(range.start() <= range.end()))
-        throw kcUsageError(source + ": the exposure range [" + std::to_string(range.start()) + ", " +
-                           std::to_string(range.end()) + "] is not usable; it needs 0 < start <= end");
-    // A loaded record bypassed the setters: run its values through them.
+    if (range.isEmpty() || !isExposureRange(range.start(), range.end()))
+        refuse(source + ": exposure range (--exposure-range)",
+               range.isEmpty() ? std::string("empty")
+                               : kfDisplayNumber(range.start()) + "," + kfDisplayNumber(range.end()),
+               kExposureRangeAccepted);
+    checkStored(kExposureStepRule, source, params.minExposureStepSize());
+    checkStored(kContrastStepRule, source, params.minContrastStepSize());
+    checkStored(kBrightnessStepRule, source, params.minBrightnessStepSize());
+    // Also through the library's own setters, in case they refuse more.
     kcColorBalanceParams checked;
     try {
         checked.minExposureStepSize(params.minExposureStepSize());
@@ -172,7 +203,7 @@ void kfCheckRunnableParams(const kcColorBalanceParams& params, const std::string
         checked.minBrightnessStepSize(params.minBrightnessStepSize());
         checked.exposureRange(range);
     } catch (const kcColorBalanceDefs::BadParams& e) {
-        throw kcUsageError(source + ": parameters rejected (" + e.what() + ")");
+        throw kcUsageError(source + ": the parameters are refused (" + e.what() + ")");
     }
 }
 
@@ -187,7 +218,7 @@ kcBalanceOptions kfBalanceOptions(const kcBalanceOptionText& text) {
 
     if (text.paramsFile) {
         options.params = kfReadParamsFile(*text.paramsFile);
-        kfCheckRunnableParams(options.params, "--params: '" + *text.paramsFile + "'");
+        kfCheckRunnableParams(options.params, "--params '" + *text.paramsFile + "'");
     }
     kcColorBalanceParams& params = options.params;
     if (text.exposureRange) {
@@ -196,31 +227,39 @@ kcBalanceOptions kfBalanceOptions(const kcBalanceOptionText& text) {
     }
     if (text.vary) applyVary(params, *text.vary);
     if (text.exposureStep) {
-        const double v = kfParseNonNegative("--exposure-step", *text.exposureStep);
+        const double v = parseStep(kExposureStepRule, *text.exposureStep);
         setChecked("--exposure-step", *text.exposureStep, [&] { params.minExposureStepSize(v); });
     }
     if (text.contrastStep) {
-        const double v = parsePlaneStep("--contrast-step", *text.contrastStep);
+        const double v = parseStep(kContrastStepRule, *text.contrastStep);
         setChecked("--contrast-step", *text.contrastStep, [&] { params.minContrastStepSize(v); });
     }
     if (text.brightnessStep) {
-        const double v = parsePlaneStep("--brightness-step", *text.brightnessStep);
+        const double v = parseStep(kBrightnessStepRule, *text.brightnessStep);
         setChecked("--brightness-step", *text.brightnessStep, [&] { params.minBrightnessStepSize(v); });
     }
     if (text.positiveLut) params.usePositive8BitLut(kfParseOnOff("--positive-lut", *text.positiveLut));
 
     if (text.saveResult) {
-        checkOutputFile("--save-result", *text.saveResult);
+        kfCheckOutputFile("--save-result", *text.saveResult);
         options.saveResult = text.saveResult;
     }
     if (text.saveParams) {
-        checkOutputFile("--save-params", *text.saveParams);
+        kfCheckOutputFile("--save-params", *text.saveParams);
         options.saveParams = text.saveParams;
     }
+    if (text.output) {
+        kfCheckOutputFile("--output", *text.output);
+        options.outputFile = text.output;
+    }
     if (text.diagnostics) {
-        checkOutputDirectory("--diagnostics", *text.diagnostics);
+        kfCheckOutputDirectory("--diagnostics", *text.diagnostics);
         options.diagnosticsDir = text.diagnostics;
     }
+    checkDistinctOutputs({{"--save-result", options.saveResult},
+                          {"--save-params", options.saveParams},
+                          {"--output", options.outputFile},
+                          {"--diagnostics", options.diagnosticsDir}});
     options.json = text.json;
     return options;
 }

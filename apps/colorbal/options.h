@@ -26,6 +26,7 @@ struct kcBalanceOptionText {
     std::optional<std::string> saveResult;
     std::optional<std::string> saveParams;
     std::optional<std::string> diagnostics;
+    std::optional<std::string> output;
     bool json = false;
 };
 
@@ -38,6 +39,8 @@ struct kcBalanceOptions {
     std::optional<std::string> saveResult;
     std::optional<std::string> saveParams;
     std::optional<std::string> diagnosticsDir;
+    // The report goes to this file instead of standard output.
+    std::optional<std::string> outputFile;
     bool json = false;
     // Leave the result on the camera after a successful search.
     bool apply = false;
@@ -57,10 +60,10 @@ std::uint64_t kfParseSeed(const std::string& option, const std::string& text);
 double kfParseNonNegative(const std::string& option, const std::string& text);
 // "START,END" with 0 < START <= END, both finite.
 kcRange kfParseExposureRange(const std::string& option, const std::string& text);
-// "on" or "off" (also yes/no, true/false).
+// "on" or "off" (also yes/no, true/false, 1/0), in any case.
 bool kfParseOnOff(const std::string& option, const std::string& text);
 
-// Checks parameters from any source for a run: an exposure range with
-// 0 < start <= end, both finite, and every value the library's setters
-// accept. kcUsageError starting with `source`.
+// Checks parameters from a file for a run by the rules of the options that
+// set them (the same messages, naming the field and the option), and by the
+// library's setters. kcUsageError starting with `source`.
 void kfCheckRunnableParams(const kcColorBalanceParams& params, const std::string& source);

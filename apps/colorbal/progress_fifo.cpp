@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "apps/colorbal/number_format.h"
+
 namespace {
 
 // The progress line is redrawn at most this often.
@@ -60,9 +62,9 @@ std::string kcProgressLine::text(const kcAcqProgress& progress, double seconds) 
     std::array<char, 160> line{};
     if (progress.settings)
         std::snprintf(line.data(), line.size(),
-                      "balancing: %lu images, last at exposure %.6g contrast %.4f brightness %.4f, %.1f s",
-                      progress.acquisitions, progress.settings->exposure(), progress.settings->contrast(),
-                      progress.settings->brightness(), seconds);
+                      "balancing: %lu images, last at exposure %s contrast %.4f brightness %.4f, %.1f s",
+                      progress.acquisitions, kfExposureText(progress.settings->exposure()).c_str(),
+                      progress.settings->contrast(), progress.settings->brightness(), seconds);
     else
         std::snprintf(line.data(), line.size(), "balancing: %lu images, %.1f s", progress.acquisitions, seconds);
     return line.data();

@@ -1,38 +1,32 @@
 // apps/colorbal/report_output.cpp
 #include "apps/colorbal/report_output.h"
 
-#include <array>
-#include <cmath>
-#include <cstdio>
-
+#include "apps/colorbal/number_format.h"
 #include "apps/colorbal/text_utf8.h"
 
 namespace {
 
-// A number for the text output: exact, and readable when not finite.
-std::string num(double value) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-    return kfExactNumber(value);
-}
-
 const char* yesNo(bool value) { return value ? "yes" : "no"; }
 const char* jsonBool(bool value) { return value ? "true" : "false"; }
 
-std::string percent(double fraction) {
-    std::array<char, 32> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%.1f %%", fraction * 100.0);
-    return buffer.data();
-}
-
-std::string seconds(double value) {
-    std::array<char, 32> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%.2f s", value);
-    return buffer.data();
-}
-
 std::string settingsText(const kcColorCameraSettings& s) {
-    return "exposure " + num(s.exposure()) + ", contrast " + num(s.contrast()) + ", brightness " + num(s.brightness());
+    return "exposure " + kfExposureText(s.exposure()) + ", contrast " + kfPlaneSettingText(s.contrast()) +
+           ", brightness " + kfPlaneSettingText(s.brightness());
+}
+
+// The units of the JSON members, for scripts and readers.
+void unitsJson(std::ostream& out, const char* indent) {
+    out << indent
+        << "\"units\": {\"exposure\": \"s\", \"contrast\": \"0..1\", \"brightness\": \"0..1\", "
+           "\"goodPelFraction\": \"0..1\", \"seconds\": \"s, wall clock\", \"timeStamp\": \"s, camera clock\", "
+           "\"minExposureStepSize\": \"s\", \"exposureRange\": \"s\"},\n";
+}
+
+void warningsJson(std::ostream& out, const std::vector<std::string>& warnings) {
+    out << "  \"warnings\": [";
+    for (std::size_t i = 0; i < warnings.size(); ++i)
+        out << (i == 0 ? "" : ", ") << "\"" << kfEscapeJson(warnings[i]) << "\"";
+    out << "],\n";
 }
 
 std::string vary(const kcColorBalanceParams& p) {
@@ -72,8 +66,8 @@ void resultJsonFields(std::ostream& out, const kcColorBalanceResult& r, const st
 
 void lastAcquisitionText(std::ostream& out, const kcColorBalanceResult& r, const std::string& failureText) {
     const kcAcquireInfo info = r.acqInfo();
-    out << "last acquisition:  number " << info.acquisitionNumber() << ", at " << num(info.timeStamp()) << " s, "
-        << (info.failure().isFailure() ? "FAILED: " : "") << failureText << "\n";
+    out << "last acquisition:  number " << info.acquisitionNumber() << ", at " << kfSecondsText(info.timeStamp())
+        << " on the camera's own clock, " << (info.failure().isFailure() ? "FAILED: " : "") << failureText << "\n";
 }
 
 std::string optionalNumber(const std::optional<double>& value) { return value ? kfExactNumber(*value) : "null"; }
@@ -99,8 +93,10 @@ void sourceJsonFields(std::ostream& out, const kcReportSource& s) {
 void goodPelsText(std::ostream& out, const kcBalanceReport& r) {
     out << "good pels:         ";
     if (r.goodFractionStart && r.goodFractionResult)
-        out << percent(*r.goodFractionStart) << " at the start (" << settingsText(r.start) << "), "
-            << percent(*r.goodFractionResult) << " at the result\n";
+        out << kfPercentText(*r.goodFractionStart) << " at the start (" << settingsText(r.start) << "), "
+            << kfPercentText(*r.goodFractionResult) << " at the result\n";
+    else if (r.goodFractionResult)
+        out << kfPercentText(*r.goodFractionResult) << " at the result (start: " << settingsText(r.start) << ")\n";
     else
         out << "not measured (start: " << settingsText(r.start) << ")\n";
 }
@@ -118,19 +114,20 @@ std::string kfFailureCodeText(long code) { return code == 0 ? "no failure" : "fa
 
 void kfPrintBalanceText(std::ostream& out, const kcBalanceReport& r) {
     sourceText(out, r.source);
-    out << "exposure:          " << num(r.result.exposure()) << "\n"
-        << "contrast:          " << num(r.result.contrast()) << "\n"
-        << "brightness:        " << num(r.result.brightness()) << "\n"
+    out << "exposure:          " << kfExposureText(r.result.exposure()) << "\n"
+        << "contrast:          " << kfPlaneSettingText(r.result.contrast()) << "\n"
+        << "brightness:        " << kfPlaneSettingText(r.result.brightness()) << "\n"
         << "LUT is identity:   " << yesNo(r.result.positive8BitLut()) << "\n"
         << "images taken:      " << r.images << "\n";
     goodPelsText(out, r);
-    out << "time:              " << seconds(r.seconds) << "\n";
+    out << "time:              " << kfSecondsText(r.seconds) << " (wall clock)\n";
     if (r.result.acqInfo().failure().isFailure()) lastAcquisitionText(out, r.result, r.failureText);
     if (!r.diagnosticsDir.empty())
         out << "diagnostics:       " << r.diagnosticsRecords << " records in " << r.diagnosticsDir << " (index.html)\n";
     if (r.applied)
         out << "applied:           " << settingsText(r.applied->settings) << ", LUT is identity "
             << yesNo(r.applied->identityLut) << " (read back from the camera)\n";
+    for (const std::string& warning : r.warnings) out << "WARNING:           " << warning << "\n";
 }
 
 void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& r) {
@@ -144,6 +141,8 @@ void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& r) {
         << ", \"brightness\": " << kfExactNumber(r.start.brightness()) << "},\n"
         << "  \"seconds\": " << kfExactNumber(r.seconds) << ",\n";
     sourceJsonFields(out, r.source);
+    warningsJson(out, r.warnings);
+    unitsJson(out, "  ");
     if (!r.diagnosticsDir.empty())
         out << "  \"diagnostics\": {\"directory\": \"" << kfEscapeJson(r.diagnosticsDir)
             << "\", \"records\": " << r.diagnosticsRecords << "},\n";
@@ -164,15 +163,16 @@ void kfPrintApplied(std::ostream& out, const kcReportSource& camera, const std::
     }
     sourceText(out, camera);
     out << "applied from:      " << file << "\n"
-        << "exposure:          " << num(applied.settings.exposure()) << "\n"
-        << "contrast:          " << num(applied.settings.contrast()) << "\n"
-        << "brightness:        " << num(applied.settings.brightness()) << "\n"
+        << "exposure:          " << kfExposureText(applied.settings.exposure()) << "\n"
+        << "contrast:          " << kfPlaneSettingText(applied.settings.contrast()) << "\n"
+        << "brightness:        " << kfPlaneSettingText(applied.settings.brightness()) << "\n"
         << "LUT is identity:   " << yesNo(applied.identityLut) << "\n";
 }
 
 void kfPrintParams(std::ostream& out, const kcColorBalanceParams& p, bool json) {
     if (json) {
         out << "{\n  \"kind\": \"params\",\n";
+        unitsJson(out, "  ");
         paramsJsonFields(out, p, "  ");
         out << "}\n";
         return;
@@ -181,24 +181,29 @@ void kfPrintParams(std::ostream& out, const kcColorBalanceParams& p, bool json) 
     out << "colorbal parameters\n"
         << "vary:              " << vary(p) << "\n"
         << "exposure range:    "
-        << (range.isEmpty() ? std::string("empty") : num(range.start()) + " .. " + num(range.end())) << "\n"
-        << "exposure step:     " << num(p.minExposureStepSize()) << "\n"
-        << "contrast step:     " << num(p.minContrastStepSize()) << "\n"
-        << "brightness step:   " << num(p.minBrightnessStepSize()) << "\n"
+        << (range.isEmpty() ? std::string("empty")
+                            : kfExposureText(range.start()) + " .. " + kfExposureText(range.end()))
+        << "\n"
+        << "exposure step:     "
+        << (p.minExposureStepSize() == 0.0 ? std::string("0 (no rounding)") : kfExposureText(p.minExposureStepSize()))
+        << "\n"
+        << "contrast step:     " << kfDisplayNumber(p.minContrastStepSize()) << "\n"
+        << "brightness step:   " << kfDisplayNumber(p.minBrightnessStepSize()) << "\n"
         << "positive LUT:      " << (p.usePositive8BitLut() ? "on" : "off") << "\n";
 }
 
 void kfPrintResult(std::ostream& out, const kcColorBalanceResult& r, bool json) {
     if (json) {
         out << "{\n  \"kind\": \"result\",\n";
+        unitsJson(out, "  ");
         resultJsonFields(out, r, kfFailureCodeText(r.acqInfo().failure().code()), "  ", true);
         out << "}\n";
         return;
     }
     out << "colorbal result\n"
-        << "exposure:          " << num(r.exposure()) << "\n"
-        << "contrast:          " << num(r.contrast()) << "\n"
-        << "brightness:        " << num(r.brightness()) << "\n"
+        << "exposure:          " << kfExposureText(r.exposure()) << "\n"
+        << "contrast:          " << kfPlaneSettingText(r.contrast()) << "\n"
+        << "brightness:        " << kfPlaneSettingText(r.brightness()) << "\n"
         << "LUT is identity:   " << yesNo(r.positive8BitLut()) << "\n";
     lastAcquisitionText(out, r, kfFailureCodeText(r.acqInfo().failure().code()));
 }

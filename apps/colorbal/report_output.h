@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "clbl/params.h"
 #include "clbl/result.h"
@@ -58,6 +59,8 @@ struct kcBalanceReport {
     // What the camera holds after the result was applied (absent: not
     // applied).
     std::optional<kcAppliedSettings> applied;
+    // Why the result is not usable; empty when it is.
+    std::vector<std::string> warnings;
 };
 
 // A failure code in words where the source is not known: "no failure" for

@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -51,6 +52,10 @@ kcSimScene kfLoadScene(const std::string& sceneName, const std::optional<kcScene
         return kcSimScene::builtIn(sceneName, s.first, s.second);
     }
 
+    std::error_code ec;
+    if (std::filesystem::is_directory(sceneName, ec))
+        throw kcUsageError("--scene: '" + sceneName + "' is a directory; expected a built-in scene (" + builtInList() +
+                           ") or a binary PPM (P6) or PNG file");
     std::ifstream file(sceneName, std::ios::binary);
     if (!file)
         throw kcUsageError("--scene: '" + sceneName + "' is neither a built-in scene (" + builtInList() +

@@ -3,6 +3,9 @@
 // ones stop the program with status 2 and a message naming the option.
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <tuple>
+
 #include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/archive_files.h"
 #include "apps/colorbal/options.h"
@@ -41,6 +44,7 @@ TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAcce
     // The arguments, then pieces the message holds (the option comes first).
     const std::vector<std::vector<std::string>> cases = {
         {"balance", "--bogus", "", "--bogus"},
+        {"--bogus", "balance", "", "unknown option '--bogus'"},
         {"frobnicate", "", "frobnicate", "balance, show and scenes"},
         {"balance", "--size", "32x24", "", "--size", "32x24", "64..2448"},
         {"balance", "--seed", "-3", "", "--seed", "-3", "whole number"},
@@ -53,7 +57,9 @@ TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAcce
         {"balance", "--brightness-step", "NaN", "", "--brightness-step", "0 to 0.5"},
         {"balance", "--vary", "exposure,hue", "", "--vary", "exposure, contrast, brightness"},
         {"balance", "--positive-lut", "maybe", "", "--positive-lut", "on or off"},
+        {"balance", "--exposure-step", "inf", "", "--exposure-step", "'inf'", "finite number >= 0"},
         {"balance", "--scene", "nowhere-such-scene", "", "--scene", "chart"},
+        {"balance", "--scene", "/", "", "--scene", "'/' is a directory"},
         {"balance", "--params", "/nonexistent/params", "", "--params", "/nonexistent/params"},
         {"balance", "--save-result", "/nonexistent/dir/r", "", "--save-result", "does not exist"},
         {"show", "", "FILE"},
@@ -83,13 +89,22 @@ TEST(ColorbalOptions, ParamsFileFieldsAreOverriddenOnlyByOptionsGivenAndCheckedL
     text.contrastStep = "0.25";
     EXPECT_EQ(kfBalanceOptions(text).params, expected);
 
-    // A stored record bypasses the setters: a reversed range is refused.
-    stored.exposureRange(kcRange(0.2, 0.1));
-    kfWriteParamsFile(dir.file("reversed"), stored);
-    const colorbal_test::Run run = runInProcess({"balance", "--params", dir.file("reversed")});
-    EXPECT_EQ(run.status, kExitUsage);
-    EXPECT_NE(run.err.find("--params"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("exposure range"), std::string::npos) << run.err;
+    // Stored values bypass the setters: each is refused with the message
+    // the option would get for it, after the file and the field's name.
+    std::vector<std::tuple<kcColorBalanceParams, std::string, std::string, std::string>> cases = {
+        {stored, "--exposure-range", "0.2,0.1", "exposure range"},
+        {kcColorBalanceParams(), "--exposure-step", "inf", "exposure step"}};
+    std::get<0>(cases[0]).exposureRange(kcRange(0.2, 0.1));
+    std::get<0>(cases[1]).minExposureStepSize(std::numeric_limits<double>::infinity());
+    for (const auto& [params, option, value, field] : cases) {
+        kfWriteParamsFile(dir.file("bad"), params);
+        const colorbal_test::Run run = runInProcess({"balance", "--params", dir.file("bad")});
+        const colorbal_test::Run asOption = runInProcess({"balance", option, value});
+        EXPECT_EQ(run.status, kExitUsage) << option;
+        const std::string prefix = "colorbal: --params '" + dir.file("bad") + "': " + field + " (";
+        EXPECT_EQ(run.err,
+                  prefix + option + ")" + asOption.err.substr(std::string("colorbal: ").size() + option.size()));
+    }
 }
 
 TEST(ColorbalOptions, HelpVersionAndScenesSucceedOnStandardOutput) {

@@ -50,7 +50,7 @@ TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
     }
     const colorbal_test::Run shownParams = runProgram(dir, {"show", params});
     ASSERT_EQ(shownParams.status, 0) << shownParams.err;
-    EXPECT_NE(shownParams.out.find("exposure range:    1e-05 .. 0.2"), std::string::npos) << shownParams.out;
+    EXPECT_NE(shownParams.out.find("exposure range:    0.01 ms .. 200.00 ms"), std::string::npos) << shownParams.out;
 
     // The saved parameters run again give the same result.
     const colorbal_test::Run again = runProgram(

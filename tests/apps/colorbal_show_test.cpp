@@ -40,9 +40,11 @@ TEST(ColorbalShow, PrintsAStoredResultAndStoredParametersAsTextAndJson) {
 
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
         {"r",
-         {"exposure:          0.0123\n", "contrast:          0.5\n", "brightness:        0.1875\n",
-          "LUT is identity:   yes", "number 812"}},
-        {"p", {"vary:              exposure,brightness", "exposure range:    2e-06 .. 0.25", "positive LUT:      off"}},
+         {"exposure:          12.30 ms\n", "contrast:          0.5000\n", "brightness:        0.1875\n",
+          "LUT is identity:   yes", "number 812", "camera's own clock"}},
+        {"p",
+         {"vary:              exposure,brightness", "exposure range:    0.002 ms .. 250.00 ms",
+          "positive LUT:      off"}},
     };
     for (const auto& [file, lines] : cases) {
         const colorbal_test::Run run = runInProcess({"show", dir.file(file)});
@@ -54,6 +56,7 @@ TEST(ColorbalShow, PrintsAStoredResultAndStoredParametersAsTextAndJson) {
     const auto members = colorbal_test::JsonReader(json.out).topLevelObject();
     EXPECT_EQ(members.at("kind"), "\"result\"");
     EXPECT_EQ(members.at("exposure"), "0.0123");
+    EXPECT_NE(members.at("units").find("\"exposure\": \"s\""), std::string::npos);
     EXPECT_EQ(members.at("positive8BitLut"), "true");
 }
 
@@ -68,7 +71,8 @@ TEST(ColorbalShow, RefusesGarbageTruncatedAndForeignFilesWithStatus2NamingTheFil
     // every truncation of a good file.
     std::vector<std::pair<std::string, std::string>> cases = {{"", "neither"},
                                                               {"hello, this is not an archive\n", "neither"},
-                                                              {good + "xx", "unexpected bytes"},
+                                                              {good + "x", "1 unexpected byte after the record"},
+                                                              {good + "xx", "2 unexpected bytes after the record"},
                                                               {taggedBytes("colorbal-other", 1), "neither"},
                                                               {taggedBytes(kResultFileTag, 9), "newer"}};
     for (std::size_t n = 1; n < good.size(); ++n) cases.emplace_back(good.substr(0, n), "");

@@ -12,7 +12,7 @@ using colorbal_test::readFile;
 
 TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex) {
     const colorbal_test::TempDir dir;
-    const std::string out = dir.file("diag/nested");
+    const std::string out = dir.file("diag");
     const colorbal_test::Run run = colorbal_test::runInProcess({"balance", "--size", "64x48", "--diagnostics", out});
     ASSERT_EQ(run.status, kExitSuccess) << run.err;
     EXPECT_NE(run.out.find("diagnostics:       2 records"), std::string::npos) << run.out;

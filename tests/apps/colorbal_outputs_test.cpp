@@ -1,0 +1,166 @@
+// tests/apps/colorbal_outputs_test.cpp
+// What the program writes: outputs that appear whole or not at all, write
+// failures reported with the file and the reason, targets checked before
+// any work, and useless results flagged.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "apps/colorbal/app_errors.h"
+#include "apps/colorbal/output_files.h"
+#include "colorbal_test_support.h"
+
+namespace fs = std::filesystem;
+using ProgramRun = colorbal_test::Run;
+using colorbal_test::TempDir;
+
+namespace {
+
+// Every entry of a directory tree, relative to it.
+std::set<std::string> entries(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(dir))
+        names.insert(e.path().lexically_relative(dir).string());
+    return names;
+}
+
+// A full tmpfs at dir/full, mounted in a mount namespace of this test
+// process alone; unavailable without the right to mount.
+class FullTmpfs {
+public:
+    explicit FullTmpfs(const TempDir& dir) : path_(dir.file("full")) {
+        fs::create_directory(path_);
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=4k") != 0)
+            return;
+        mounted_ = true;
+        // Fill its one block, so that the next byte written has no room.
+        std::ofstream(path_ + "/filler", std::ios::binary) << std::string(4096, 'x');
+    }
+    ~FullTmpfs() {
+        if (mounted_) umount(path_.c_str());
+    }
+    bool mounted() const { return mounted_; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
+// Runs a shell command whose standard output is its standard error, and
+// expects exit status 1 (a failed run).
+ProgramRun runShell(const std::string& command) {
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string err;
+    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) err += static_cast<char>(c);
+    const int raw = pipe != nullptr ? pclose(pipe) : -1;
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == kExitRunFailed) << command << ": " << raw;
+    return ProgramRun{raw, "", err};
+}
+
+// One line on standard error holding every piece.
+void expectOneLine(const ProgramRun& run, const std::vector<std::string>& pieces, const std::string& label) {
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << label << ": " << run.err;
+    for (const std::string& piece : pieces)
+        EXPECT_NE(run.err.find(piece), std::string::npos) << label << ": " << run.err;
+}
+
+}  // namespace
+
+TEST(ColorbalOutputs, WriteFailuresExitOneNamingTheFileAndTheReasonAndLeaveNothing) {
+    const TempDir dir;
+    const std::string program = "'" + std::string(COLORBAL_PROGRAM_PATH) + "' ";
+    // Standard output on a full device.
+    for (const char* args : {"scenes", "balance --size 64x48 --json", "balance --help"})
+        expectOneLine(runShell(program + args + " 2>&1 >/dev/full"), {"standard output", "No space left on device"},
+                      args);
+    // Files on a full disk; without the right to mount one, a file size
+    // limit of 0 makes the writes fail instead.
+    const FullTmpfs full(dir);
+    const bool diskFull = full.mounted();
+    const std::string where = diskFull ? full.path() : dir.file("limited");
+    fs::create_directories(where);
+    const std::set<std::string> before = entries(where);
+    for (const char* option : {"--save-result", "--save-params", "--output", "--diagnostics"}) {
+        const std::string target = where + "/out";
+        const ProgramRun run = runShell((diskFull ? "" : "ulimit -f 0; trap '' XFSZ; ") + program +
+                                        "balance --size 64x48 " + option + " '" + target + "' 2>&1 >/dev/null");
+        expectOneLine(run, {"'" + target, diskFull ? "No space left on device" : "File too large"}, option);
+        EXPECT_EQ(entries(where), before) << option;
+    }
+}
+
+// Targets that cannot work are refused before any work (the scene would
+// fail later), and useless results are flagged; JSON carries the warnings.
+TEST(ColorbalOutputs, BadTargetsExitTwoAtOnceAndUselessResultsExitThree) {
+    const TempDir dir;
+    std::ofstream(dir.file("afile")) << "x";
+    fs::create_directory(dir.file("full"));
+    std::ofstream(dir.file("full/x")) << "x";
+    const std::set<std::string> before = entries(dir.path());
+    // Status, arguments after "balance --json", "", pieces of the one line.
+    const std::vector<std::vector<std::string>> cases = {
+        {"2", "--diagnostics", dir.file("afile/sub"), "", "'" + dir.file("afile") + "' in", "is a file"},
+        {"2", "--diagnostics", "/proc/diag", "", "cannot create files in the directory '/proc'"},
+        {"2", "--diagnostics", dir.file("full"), "", "not empty"},
+        {"2", "--diagnostics", dir.file("afile"), "", "not a directory"},
+        {"2", "--save-result", dir.file("afile/x"), "", "is a file"},
+        {"2", "--save-params", "/dev/null", "", "not a regular file"},
+        {"2", "--output", dir.file("missing/r"), "", "does not exist"},
+        {"2", "--save-result", dir.file("full"), "", "is a directory"},
+        {"2", "--save-result", dir.file("r"), "--save-params", dir.file(".//r"), "", "also the --save-result output"},
+        {"3", "--exposure-range", "5,10", "", "of the pels are good at the result"},
+        {"3", "--vary", "contrast", "", "of the pels are good at the result"},
+        {"3", "--exposure-step", "0.3", "", "outside the requested range 0.000001 .. 0.3 s"},
+        {"0", "--seed", "2", "", ""},
+    };
+    for (const std::vector<std::string>& c : cases) {
+        const auto split = std::find(c.begin(), c.end(), "");
+        std::vector<std::string> args = {"balance", "--json", "--size", "64x48"};
+        if (c[0] == "2") args.insert(args.end(), {"--scene", "/no/scene"});
+        args.insert(args.end(), c.begin() + 1, split);
+        const ProgramRun run = colorbal_test::runInProcess(args);
+        EXPECT_EQ(std::to_string(run.status), c[0]) << c[2];
+        if (c[0] == "0") {
+            EXPECT_EQ(colorbal_test::JsonReader(run.out).topLevelObject().at("warnings"), "[]");
+            continue;
+        }
+        std::vector<std::string> pieces(split + 1, c.end());
+        pieces.push_back(c[0] == "2" ? *(split - 2) + ": " : "not usable");
+        expectOneLine(run, pieces, c[2]);
+        if (c[0] == "3") {
+            EXPECT_NE(colorbal_test::JsonReader(run.out).topLevelObject().at("warnings").find(c.back()),
+                      std::string::npos);
+        }
+    }
+    EXPECT_EQ(entries(dir.path()), before);
+}
+
+TEST(ColorbalOutputs, WholeFilesAndDirectoriesAppearOnlyWhenComplete) {
+    const TempDir dir;
+    kfWriteFileWhole(dir.file("f"), std::string("first"));
+    fs::create_symlink("f", dir.file("link"));
+    kfWriteFileWhole(dir.file("link"), std::string("second"));
+    EXPECT_EQ(colorbal_test::readFile(dir.file("f")), "second");
+    fs::create_directory(dir.file("busy"));
+    std::ofstream(dir.file("busy/x")) << "x";
+    for (const char* target : {"abandoned", "busy"}) {
+        kcWholeDirectory out(dir.file(target));
+        out.write("a.png", std::string("a"));
+        if (target == std::string("busy")) {
+            EXPECT_THROW(out.commit(), kcRunError);
+        }
+    }
+    kcWholeDirectory filled(dir.file("d"));
+    filled.makeDirectory("sub");
+    filled.write("sub/b.svg", std::string("b"));
+    EXPECT_EQ(entries(dir.path()).count("d"), 0U);
+    filled.commit();
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"f", "link", "busy", "busy/x", "d", "d/sub", "d/sub/b.svg"}));
+}
