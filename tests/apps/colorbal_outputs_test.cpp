@@ -7,11 +7,14 @@
 #include <sys/mount.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <set>
 
 #include "apps/colorbal/app_errors.h"
+#include "apps/colorbal/diagnostics_export.h"
+#include "apps/colorbal/interrupt.h"
 #include "apps/colorbal/output_files.h"
 #include "colorbal_test_support.h"
 
@@ -156,6 +159,24 @@ TEST(ColorbalOutputs, WholeFilesAndDirectoriesAppearOnlyWhenComplete) {
         if (target == std::string("busy")) {
             EXPECT_THROW(out.commit(), kcRunError);
         }
+    }
+    // A signal stops an export between its files (here before the first),
+    // in a child process: the pending signal stays for the process's life.
+    if (const pid_t child = fork(); child == 0) {
+        const kcInterruptHandlers handlers;
+        std::raise(SIGINT);
+        kcDiagObject diag;
+        diag.newDiagRecord();
+        try {
+            kfExportDiagnostics(diag, dir.file("interrupted"));
+        } catch (const kcInterrupted&) {
+            _exit(0);
+        }
+        _exit(1);
+    } else {
+        int status = -1;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
     kcWholeDirectory filled(dir.file("d"));
     filled.makeDirectory("sub");
