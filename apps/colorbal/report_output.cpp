@@ -157,6 +157,7 @@ void kfPrintApplied(std::ostream& out, const kcReportSource& camera, const std::
     if (json) {
         out << "{\n";
         sourceJsonFields(out, camera);
+        unitsJson(out, "  ");
         out << "  \"file\": \"" << kfEscapeJson(file) << "\",\n"
             << "  \"applied\": " << appliedJson(applied) << "\n}\n";
         return;
