@@ -1,0 +1,24 @@
+// python/src/module.cpp
+// The extension module colorbal._colorbal; the package colorbal re-exports
+// it beside the plain Python types of colorbal._types.
+#include <pybind11/pybind11.h>
+
+#include <mutex>
+
+#include "py_cameras.h"
+#include "py_errors.h"
+#include "py_module.h"
+
+std::recursive_mutex& kfModuleLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+PYBIND11_MODULE(_colorbal, m) {
+    m.doc() = "The compiled part of the colorbal package; import colorbal instead.";
+    kfLoadPythonTypes();
+    kfRegisterErrorTranslation();
+    kfBindRecords(m);
+    kfBindCameras(m);
+    kfBindSearch(m);
+}
