@@ -1,0 +1,216 @@
+"""Every way out of balance hands the camera back as found, with the error
+the user should see; bad input raises, never crashes."""
+
+import math
+import os
+import signal
+import sys
+import threading
+
+import numpy as np
+import pytest
+
+import colorbal
+from colorbal import AcquisitionError, BadParams, Params, SimCamera, Tool
+
+SMALL = (96, 64)
+
+
+def sim_state(camera):
+    return (camera.get_exposure(), camera.get_contrast(), camera.get_brightness(), list(camera.get_lut()),
+            camera.trigger_enabled, camera.trigger_model)
+
+
+def inverted_sim(**faults):
+    camera = SimCamera("chart", SMALL, 1, exposure=0.02, contrast=0.25, brightness=0.125, **faults)
+    camera.set_lut(list(range(255, -1, -1)))
+    return camera
+
+
+# (faults, the exception balance raises, its code for an AcquisitionError)
+SIM_FAULTS = [
+    (dict(failure_code_at=3, failure_code=7), AcquisitionError, 7),
+    (dict(unbound_image_at=3), AcquisitionError, 0),
+    (dict(timeout_at=3), TimeoutError, None),
+    (dict(empty_handle_at=3), colorbal.Error, None),
+    (dict(attention_failure_before=3), colorbal.Error, None),
+    (dict(fail_write_at=9), colorbal.Error, None),
+]
+
+
+@pytest.mark.parametrize("faults,raised,code", SIM_FAULTS)
+def test_a_failing_sim_camera_is_handed_back_as_found(faults, raised, code):
+    camera = inverted_sim(**faults)
+    before = sim_state(camera)
+    with pytest.raises(raised) as caught:
+        colorbal.balance(camera)
+    assert sim_state(camera) == before
+    if code is not None:
+        assert caught.value.code == code
+        assert "acquisition 3 " in caught.value.text
+    if raised in (AcquisitionError, TimeoutError):
+        # The search's best settings so far come with the error.
+        assert isinstance(caught.value.result, colorbal.Result)
+    # The faults count per run: the next run fails the same way.
+    with pytest.raises(raised):
+        colorbal.balance(camera)
+
+
+class Boom(Exception):
+    pass
+
+
+# What grab() does at its third call: (raised by grab, expected from balance)
+GRAB_FAULTS = [
+    (Boom("third image"), Boom),
+    (TimeoutError("camera silent"), TimeoutError),
+    (None, AcquisitionError),
+]
+
+
+@pytest.mark.parametrize("fault,raised", GRAB_FAULTS)
+def test_a_failing_python_camera_is_handed_back_as_found(sensor_camera, fault, raised):
+    camera = sensor_camera(fail={3: fault})
+    before = camera.snapshot()
+    with pytest.raises(raised) as caught:
+        colorbal.balance(camera)
+    assert camera.snapshot() == before
+    assert camera.grabs == 3
+    if fault is not None:
+        assert caught.value is fault  # the camera's own exception, unchanged
+    if raised is not Boom:
+        assert isinstance(caught.value.result, colorbal.Result)
+
+
+def test_an_error_during_the_restore_does_not_replace_the_cameras_error(sensor_camera):
+    camera = sensor_camera(fail={2: Boom("grab")})
+    original = camera.snapshot()
+
+    set_contrast = camera.set_contrast
+
+    def refuse_after_the_failure(value):
+        if camera.grabs >= 2:
+            raise OSError("contrast refused")
+        set_contrast(value)
+
+    camera.set_contrast = refuse_after_the_failure
+    with pytest.raises(Boom, match="grab"):
+        colorbal.balance(camera)
+    # Every other restore step still ran.
+    assert camera.snapshot() == dict(original, contrast=0.0)
+
+
+def test_ctrl_c_stops_the_search_and_hands_the_camera_back(sensor_camera):
+    # After the third image a thread sends SIGINT. With a long switch
+    # interval it mostly runs once grab() has returned, so the search's stop
+    # check sees the signal; otherwise a later camera method does. Either
+    # way KeyboardInterrupt comes out after the restore.
+    camera = sensor_camera()
+    before = camera.snapshot()
+    gate = threading.Lock()
+    gate.acquire()
+
+    def send():
+        with gate:
+            os.kill(os.getpid(), signal.SIGINT)
+
+    sender = threading.Thread(target=send)
+    sender.start()
+    grab = camera.grab
+
+    def grab_then_interrupt():
+        image = grab()
+        if camera.grabs == 3:
+            gate.release()
+        return image
+
+    camera.grab = grab_then_interrupt
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1.0)
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            colorbal.balance(camera)
+    finally:
+        sys.setswitchinterval(interval)
+        sender.join()
+    assert camera.snapshot() == before
+    assert camera.grabs < 10
+
+
+def grey_sensor_camera(sensor_camera, image):
+    camera = sensor_camera()
+    camera.grab = lambda: image
+    return camera
+
+
+BAD_IMAGES = [
+    ([[1, 2], [3, 4]], TypeError, "numpy array"),
+    (np.zeros((8, 8, 3), dtype=np.float64), TypeError, "uint8"),
+    (np.zeros((8, 8, 3), dtype=np.int8), TypeError, "uint8"),
+    (np.zeros((8, 8, 4), dtype=np.uint8), ValueError, "H x W x 3"),
+    (np.zeros(64, dtype=np.uint8), ValueError, "H x W x 3"),
+    (np.zeros((2, 8, 8, 3), dtype=np.uint8), ValueError, "H x W x 3"),
+    (np.zeros((0, 8, 3), dtype=np.uint8), ValueError, "empty"),
+    (np.zeros((8, 0), dtype=np.uint8), ValueError, "empty"),
+]
+
+
+@pytest.mark.parametrize("image,raised,message", BAD_IMAGES)
+def test_a_bad_image_raises(sensor_camera, image, raised, message):
+    tool = Tool()
+    tool.start((0.01, 0.5, 0.2))
+    with pytest.raises(raised, match=message):
+        tool.feed(image)
+    camera = grey_sensor_camera(sensor_camera, image)
+    before = camera.snapshot()
+    with pytest.raises(raised, match="grab"):
+        colorbal.balance(camera)
+    assert camera.snapshot() == before
+
+
+def test_a_grey_image_is_searched(sensor_camera):
+    tool = Tool()
+    settings = tool.start((0.01, 0.5, 0.2))
+    grey = np.full((48, 64), 120, dtype=np.uint8)
+    assert tool.feed(grey) != settings or tool.done
+
+
+BAD_PARAMS = [
+    (dict(contrast_step=0.5000001), BadParams, "minContrastStepSize < 0"),
+    (dict(brightness_step=-0.001), BadParams, "minBrightnessStepSize < 0"),
+    (dict(exposure_step=math.nan), BadParams, "minExposureStepSize < 0"),
+    (dict(exposure_step=-1e-9), BadParams, "minExposureStepSize < 0"),
+    (dict(vary_exposure="yes"), TypeError, "True or False"),
+    (dict(exposure_range=(1e-6,)), TypeError, "pair"),
+    (dict(contrast_step="0.1"), TypeError, "number"),
+]
+
+
+@pytest.mark.parametrize("fields,raised,message", BAD_PARAMS)
+def test_bad_params_raise_with_the_librarys_message(fields, raised, message):
+    with pytest.raises(raised, match=message) as caught:
+        Params(**fields)
+    if raised is BadParams:
+        assert isinstance(caught.value, ValueError)
+        assert str(caught.value) == message
+    # A rejected property value leaves the parameters unchanged.
+    params = Params()
+    name, value = next(iter(fields.items()))
+    with pytest.raises(raised):
+        setattr(params, name, value)
+    assert params == Params()
+
+
+def test_wrong_arguments_raise_type_errors(sensor_camera):
+    with pytest.raises(TypeError, match="colorbal.Camera"):
+        colorbal.balance(object())
+    with pytest.raises(TypeError, match="grab"):
+        colorbal.balance(colorbal.Camera())
+    camera = sensor_camera()
+    camera.set_contrast = None
+    with pytest.raises(TypeError, match="get_contrast.*set_contrast"):
+        colorbal.balance(camera)
+    with pytest.raises(ValueError, match="start"):
+        Tool().feed(np.zeros((8, 8), dtype=np.uint8))
+    with pytest.raises(ValueError, match="scene"):
+        SimCamera("no-such-scene")
