@@ -115,7 +115,12 @@ public:
 
     // Faults count from the start of each balance run.
     void beginRun() override { sim_->setFaults(faults_); }
-    void endRun() noexcept override { sim_->setFaults(kcSimFifoFaults()); }
+    // The write log is the simulator's record for C++ tests; nothing reads
+    // it here, so it is not left to grow run after run.
+    void endRun() noexcept override {
+        sim_->setFaults(kcSimFifoFaults());
+        sim_->clearWriteLog();
+    }
 
     unsigned long images() {
         return kfWithModuleLock([&] { return sim_->acquisitionCount(); });

@@ -28,6 +28,15 @@ def test_balance_gives_the_programs_result(scene, size, seed, params, options):
     assert result.positive_lut == report["positive8BitLut"]
 
 
+def test_diagnostics_hold_the_result_images():
+    result = colorbal.balance(SimCamera("chart", SMALL, 1), diagnostics=True)
+    assert result == colorbal.balance(SimCamera("chart", SMALL, 1))
+    records = result.diagnostics
+    assert [r["annotation"] for r in records] == ["Color image", "Monochrome image"]
+    assert [r["image"].shape for r in records] == [(120, 160, 3), (120, 160)]
+    assert records[0]["text"][0] == "exposure: %f " % result.settings.exposure
+
+
 # The same images in other layouts: the tool must see the same pels.
 LAYOUTS = {
     "contiguous": lambda a: a,
