@@ -21,4 +21,9 @@ PYBIND11_MODULE(_colorbal, m) {
     kfBindRecords(m);
     kfBindCameras(m);
     kfBindSearch(m);
+    // Users meet these as colorbal.X, which is also where help() and repr
+    // should send them.
+    for (const char* name : {"Params", "Result", "Camera", "SimCamera", "Tool", "balance"})
+        m.attr(name).attr("__module__") = "colorbal";
+    if (py::hasattr(m, "GenICamCamera")) m.attr("GenICamCamera").attr("__module__") = "colorbal";
 }
