@@ -5,10 +5,12 @@
 #include <pybind11/stl/filesystem.h>
 
 #include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <string>
 
 #include "apps/colorbal/archive_files.h"
+#include "clbl/defs.h"
 #include "clbl/params.h"
 #include "py_cameras.h"
 #include "py_errors.h"
@@ -36,7 +38,16 @@ kcRange rangeFrom(const py::handle& value) {
     if (!PySequence_Check(value.ptr()) || py::isinstance<py::str>(value) || py::len(value) != 2)
         throw py::type_error("exposure_range must be a pair (start, end) of numbers");
     const auto pair = py::reinterpret_borrow<py::sequence>(value);
-    return kcRange(number(pair[0], "exposure_range start"), number(pair[1], "exposure_range end"));
+    const double start = number(pair[0], "exposure_range start");
+    const double end = number(pair[1], "exposure_range end");
+    // The library takes any range; one that no camera can be set to is
+    // refused here, as the program refuses it.
+    if (!std::isfinite(start) || !std::isfinite(end) || !(start > 0.0) || !(start <= end)) {
+        const std::string text = "exposure_range (" + repr(start) + ", " + repr(end) +
+                                 ") is not usable: it needs 0 < start <= end, both finite";
+        throw kcColorBalanceDefs::BadParams(std::wstring(text.begin(), text.end()));
+    }
+    return kcRange(start, end);
 }
 
 // Reading a missing file is the operating system's error, not bad content.
@@ -93,7 +104,8 @@ void kfBindRecords(py::module_& m) {
 What a search may change and how finely, as keyword arguments and
 properties; an argument left out or None keeps the library's default.
 
-- ``exposure_range``: (start, end) in seconds, default (1e-06, 0.3);
+- ``exposure_range``: (start, end) in seconds, 0 < start <= end, default
+  (1e-06, 0.3);
 - ``vary_exposure``, ``vary_contrast``, ``vary_brightness``: which settings
   the search may change, default all;
 - ``exposure_step``, ``contrast_step``, ``brightness_step``: proposed
