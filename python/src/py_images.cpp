@@ -1,8 +1,10 @@
 // python/src/py_images.cpp
 #include "py_images.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace {
 constexpr int kColorPlanes = 3;  // samples per pel of a colour array
@@ -22,6 +24,22 @@ struct StridedView {
 
     const unsigned char* row(long y) const { return origin + y * rowStride; }
 };
+
+// One row of RGB pels into three planes. Packed is the usual layout of a
+// camera frame (pels of three adjacent samples); its constant strides let
+// the compiler vectorise the loop.
+template <bool Packed>
+void splitRow(const StridedView& view, const unsigned char* in, unsigned char* r, unsigned char* g, unsigned char* b,
+              long width) {
+    const std::ptrdiff_t pel = Packed ? kColorPlanes : view.pelStride;
+    const std::ptrdiff_t sample = Packed ? 1 : view.sampleStride;
+    for (long x = 0; x < width; ++x) {
+        const unsigned char* p = in + x * pel;
+        r[x] = p[0];
+        g[x] = p[sample];
+        b[x] = p[2 * sample];
+    }
+}
 }  // namespace
 
 kcPtrHandle<kcAcqImage> kfImageFromArray(const py::handle& object, const std::string& what) {
@@ -54,17 +72,12 @@ kcPtrHandle<kcAcqImage> kfImageFromArray(const py::handle& object, const std::st
     kcPelBuffer<unsigned char> red = planes.plane0();
     kcPelBuffer<unsigned char> green = planes.plane1();
     kcPelBuffer<unsigned char> blue = planes.plane2();
+    const bool packed = view.pelStride == kColorPlanes && view.sampleStride == 1;
     for (long y = 0; y < height; ++y) {
-        const unsigned char* in = view.row(y);
-        unsigned char* r = red.pointToRow(y);
-        unsigned char* g = green.pointToRow(y);
-        unsigned char* b = blue.pointToRow(y);
-        for (long x = 0; x < width; ++x) {
-            const unsigned char* pel = in + x * view.pelStride;
-            r[x] = pel[0];
-            g[x] = pel[view.sampleStride];
-            b[x] = pel[2 * view.sampleStride];
-        }
+        if (packed)
+            splitRow<true>(view, view.row(y), red.pointToRow(y), green.pointToRow(y), blue.pointToRow(y), width);
+        else
+            splitRow<false>(view, view.row(y), red.pointToRow(y), green.pointToRow(y), blue.pointToRow(y), width);
     }
     return kcPtrHandle<kcAcqImage>(new kcAcqImage(planes));
 }
