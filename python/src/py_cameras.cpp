@@ -187,7 +187,7 @@ void bindFifoCameraMethods(Class& cls) {
              "AcquisitionError when the acquisition fails.")
         .def_property_readonly("trigger_enabled", &kcFifoCamera::triggerEnabled)
         .def_property_readonly("trigger_model", &kcFifoCamera::triggerModel,
-                               "The trigger model's name: \"manual\", \"free-running\" or \"hardware\".");
+                               "The trigger model's name: \"manual\", \"free run\" or \"hardware\".");
 }
 }  // namespace
 
