@@ -11,8 +11,8 @@
 #include "apps/colorbal/result_warnings.h"
 #include "apps/colorbal/run_outputs.h"
 #include "apps/colorbal/scene_loading.h"
+#include "apps/colorbal/search_record.h"
 #include "clbl/driver.h"
-#include "clbl/measurement.h"
 #include "toolkit/diag/diag_object.h"
 #include "toolkit/sim/sim_fifo.h"
 
@@ -20,17 +20,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Good pels / all pels of the window of `image` (no saturation reference).
-double goodPelFractionOf(const kc3PlanePelBuffer& image) {
-    const double all = static_cast<double>(image.width()) * static_cast<double>(image.height());
-    return static_cast<double>(kfCountGoodPels(image, kReportDarkLevel)) / all;
-}
-
 // Of a noise-free rendering of the scene at `settings` (identity LUT, full
 // size).
 double goodPelFraction(const kcSimScene& scene, std::uint64_t seed, const kcColorCameraSettings& settings) {
     kcSimCamera camera(scene, seed, false);
-    return goodPelFractionOf(camera.render(settings));
+    return kfGoodPelFraction(camera.render(settings));
 }
 
 // Of the last colour image of the diagnostics (the one the driver takes at
@@ -39,7 +33,7 @@ std::optional<double> resultImageGoodPelFraction(const kcDiagObject& diag) {
     for (long i = diag.numRecords() - 1; i >= 0; --i) {
         for (const kcDiagImage& image : diag.diagRecord(i).images()) {
             if (image.isColor && image.color.width() > 0 && image.color.height() > 0)
-                return goodPelFractionOf(image.color);
+                return kfGoodPelFraction(image.color);
         }
     }
     return std::nullopt;
@@ -64,17 +58,21 @@ int kfRunBalance(const kcBalanceOptions& options, std::ostream& out, std::ostrea
 int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams& params,
                        const kcBalanceOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
     std::unique_ptr<kcProgressLine> progressLine;
-    kcProgressFifo::Callback callback;
-    if (showProgress) {
-        progressLine = std::make_unique<kcProgressLine>(err);
-        callback = [line = progressLine.get()](const kcAcqProgress& p) { line->update(p); };
-    }
-    kcPtrHandle<kcAcqFifo> fifo(new kcProgressFifo(source.fifo, callback));
-
+    if (showProgress) progressLine = std::make_unique<kcProgressLine>(err);
     // A source that cannot render its good pels is measured on the result
-    // image the driver records.
+    // image the driver records. With diagnostics, every acquisition is
+    // recorded for the report page.
     std::unique_ptr<kcDiagObject> diag;
     if (options.diagnosticsDir || !source.goodPelFraction) diag = std::make_unique<kcDiagObject>();
+    std::unique_ptr<kcSearchRecorder> recorder;
+    if (options.diagnosticsDir) recorder = std::make_unique<kcSearchRecorder>();
+    kcProgressFifo::Callback callback;
+    if (progressLine || recorder)
+        callback = [line = progressLine.get(), rec = recorder.get()](const kcAcqProgress& p) {
+            if (rec) rec->add(p);
+            if (line) line->update(p);
+        };
+    kcPtrHandle<kcAcqFifo> fifo(new kcProgressFifo(source.fifo, callback));
 
     kcColorBalanceResult result;
     const Clock::time_point began = Clock::now();
@@ -92,8 +90,6 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
         throw kcRunError(std::string("balancing failed: ") + e.what() + "; nothing was saved");
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
-    // What follows starts on a line of its own.
-    progressLine.reset();
     kfThrowIfInterrupted("the search had ended; nothing was saved or applied");
 
     kcBalanceReport report;
@@ -121,8 +117,12 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
     }
     report.warnings = kfResultWarnings(params, result, report.goodFractionResult);
 
+    if (progressLine && options.diagnosticsDir)
+        progressLine->show("exporting the diagnostics report to " + *options.diagnosticsDir + " ...");
     const std::exception_ptr outputFailure =
-        kfWriteOutputs(options, options.diagnosticsDir ? diag.get() : nullptr, report);
+        kfWriteOutputs(options, options.diagnosticsDir ? diag.get() : nullptr, recorder.get(), report);
+    // What follows starts on a line of its own.
+    progressLine.reset();
 
     // Applied last, and only a usable result: an output that could not be
     // written leaves the camera as found.

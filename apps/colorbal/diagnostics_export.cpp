@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include "apps/colorbal/output_files.h"
 #include "apps/colorbal/png_io.h"
 #include "apps/colorbal/text_utf8.h"
 
@@ -23,10 +22,9 @@ constexpr int kDefaultFontPels = 14;
 constexpr double kCharWidthPerPel = 0.6;
 constexpr double kDescentPerPel = 0.3;
 constexpr double kMaxCanvasSide = 16384.0;
-// Width at which index.html shows each record's picture.
-constexpr int kIndexPictureWidth = 320;
-
-constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+// Width of the light halo behind sketch text, in pels, so that the text
+// stays legible over any part of the image.
+constexpr double kTextHaloPels = 3.0;
 
 int fontPels(const kcUIFormat& format) { return format.fontSize() > 0 ? format.fontSize() : kDefaultFontPels; }
 
@@ -47,12 +45,15 @@ std::vector<unsigned char> encodeImage(const kcDiagImage& image) {
 long imageWidth(const kcDiagImage& image) { return image.isColor ? image.color.width() : image.grey.width(); }
 long imageHeight(const kcDiagImage& image) { return image.isColor ? image.color.height() : image.grey.height(); }
 
-std::string recordSvg(const kcDiagRecord& record, const std::vector<unsigned char>& firstPng) {
+}  // namespace
+
+std::string kfRecordSvg(const kcDiagRecord& record, const std::string& imageHref, bool standalone) {
     const bool hasImage = !record.images().empty();
     const long imageW = hasImage ? imageWidth(record.images().front()) : kBlankCanvasWidth;
     const long imageH = hasImage ? imageHeight(record.images().front()) : kBlankCanvasHeight;
     // The canvas grows past a small image so that text drawn beyond its
-    // edges stays visible.
+    // edges stays visible; the image keeps its own size at the origin, so
+    // text sits at the image coordinates it was drawn at.
     double right = static_cast<double>(imageW);
     double bottom = static_cast<double>(imageH);
     for (const kcDiagSketch& sketch : record.sketches()) {
@@ -65,16 +66,19 @@ std::string recordSvg(const kcDiagRecord& record, const std::vector<unsigned cha
     const long width = std::lround(std::min(right, kMaxCanvasSide));
     const long height = std::lround(std::min(bottom, kMaxCanvasSide));
     std::ostringstream svg;
-    svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"" << width
-        << "\" height=\"" << height << "\" viewBox=\"0 0 " << width << " " << height << "\">\n";
+    if (standalone) svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    svg << "<svg class=\"record-drawing\" xmlns=\"http://www.w3.org/2000/svg\"";
+    if (standalone) svg << " xmlns:xlink=\"http://www.w3.org/1999/xlink\"";
+    svg << " width=\"" << width << "\" height=\"" << height << "\" viewBox=\"0 0 " << width << " " << height << "\">\n";
     for (const std::wstring& annotation : record.annotations())
         svg << "  <title>" << kfEscapeXml(kfToUtf8(annotation)) << "</title>\n";
     if (hasImage)
-        svg << "  <image x=\"0\" y=\"0\" width=\"" << width << "\" height=\"" << height
-            << "\" xlink:href=\"data:image/png;base64," << kfBase64(firstPng) << "\"/>\n";
+        svg << "  <image x=\"0\" y=\"0\" width=\"" << imageW << "\" height=\"" << imageH
+            << "\" preserveAspectRatio=\"none\" " << (standalone ? "xlink:href" : "href") << "=\""
+            << kfEscapeXml(imageHref) << "\"/>\n";
     for (const kcDiagSketch& sketch : record.sketches()) {
-        svg << "  <g font-family=\"monospace\" xml:space=\"preserve\">\n"
+        svg << "  <g font-family=\"monospace\" xml:space=\"preserve\" stroke=\"#ffffff\" stroke-width=\""
+            << kTextHaloPels << "\" stroke-linejoin=\"round\" paint-order=\"stroke\">\n"
             << "    <desc>" << kfEscapeXml(kfToUtf8(sketch.name)) << "</desc>\n";
         for (const kcUISketchText& item : sketch.sketch.texts()) {
             const int size = fontPels(item.format);
@@ -88,85 +92,36 @@ std::string recordSvg(const kcDiagRecord& record, const std::vector<unsigned cha
     return svg.str();
 }
 
-std::string indexHtml(const kcDiagObject& diag, const std::vector<std::vector<std::string>>& recordFiles) {
-    std::ostringstream html;
-    html << "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>colorbal diagnostics</title>\n"
-         << "<style>body{font-family:sans-serif} table{border-collapse:collapse} "
-            "td,th{border:1px solid #999;padding:6px;vertical-align:top} pre{margin:0}</style>\n"
-         << "</head>\n<body>\n<h1>colorbal diagnostics</h1>\n<p>" << diag.numRecords() << " records</p>\n"
-         << "<table>\n<tr><th>#</th><th>annotations</th><th>picture</th><th>files</th><th>sketch text</th></tr>\n";
-    for (long i = 0; i < diag.numRecords(); ++i) {
-        const kcDiagRecord& record = diag.diagRecord(i);
-        const std::string stem = recordStem(i);
-        html << "<tr><td>" << i + 1 << "</td><td>";
-        for (const std::wstring& a : record.annotations()) html << kfEscapeXml(kfToUtf8(a)) << "<br>";
-        html << "</td><td><a href=\"" << stem << ".svg\"><img src=\"" << stem << ".svg\" width=\"" << kIndexPictureWidth
-             << "\" alt=\"record " << i + 1 << "\"></a></td><td>";
-        for (const std::string& f : recordFiles[static_cast<std::size_t>(i)])
-            html << "<a href=\"" << kfEscapeXml(f) << "\">" << kfEscapeXml(f) << "</a><br>";
-        html << "</td><td>";
-        for (const kcDiagSketch& sketch : record.sketches()) {
-            html << "<b>" << kfEscapeXml(kfToUtf8(sketch.name)) << "</b><pre>";
-            for (const kcUISketchText& item : sketch.sketch.texts()) html << kfEscapeXml(kfToUtf8(item.text)) << "\n";
-            html << "</pre>";
-        }
-        html << "</td></tr>\n";
+kcExportedRecord kfExportDiagnosticsRecord(const kcDiagRecord& record, long index, kcWholeDirectory& dir) {
+    const std::string stem = recordStem(index);
+    std::vector<std::string> files;
+    for (std::size_t k = 0; k < record.images().size(); ++k) {
+        const std::vector<unsigned char> png = encodeImage(record.images()[k]);
+        const std::string name = stem + (k == 0 ? std::string() : "-" + std::to_string(k + 1)) + ".png";
+        dir.write(name, png);
+        files.push_back(name);
     }
-    html << "</table>\n</body>\n</html>\n";
-    return html.str();
-}
-
-}  // namespace
-
-std::string kfBase64(const std::vector<unsigned char>& bytes) {
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned v = (unsigned(bytes[i]) << 16) | (unsigned(bytes[i + 1]) << 8) | unsigned(bytes[i + 2]);
-        out += kBase64Digits[(v >> 18) & 63];
-        out += kBase64Digits[(v >> 12) & 63];
-        out += kBase64Digits[(v >> 6) & 63];
-        out += kBase64Digits[v & 63];
-    }
-    const std::size_t left = bytes.size() - i;
-    if (left > 0) {
-        const unsigned v = (unsigned(bytes[i]) << 16) | (left == 2 ? unsigned(bytes[i + 1]) << 8 : 0U);
-        out += kBase64Digits[(v >> 18) & 63];
-        out += kBase64Digits[(v >> 12) & 63];
-        out += left == 2 ? kBase64Digits[(v >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
+    // The drawing shows the PNG beside it rather than a second copy of it.
+    const std::string svg = kfRecordSvg(record, files.empty() ? std::string() : files.front(), true);
+    dir.write(stem + ".svg", svg);
+    files.push_back(stem + ".svg");
+    return kcExportedRecord{stem, std::move(files)};
 }
 
 kcDiagExport kfExportDiagnostics(const kcDiagObject& diag, const std::string& directory) {
     // Readers see the whole export or nothing.
     kcWholeDirectory dir(directory);
-    kcDiagExport result;
-    std::vector<std::vector<std::string>> recordFiles;
-    for (long i = 0; i < diag.numRecords(); ++i) {
-        const kcDiagRecord& record = diag.diagRecord(i);
-        const std::string stem = recordStem(i);
-        std::vector<std::string> files;
-        std::vector<unsigned char> firstPng;
-        for (std::size_t k = 0; k < record.images().size(); ++k) {
-            std::vector<unsigned char> png = encodeImage(record.images()[k]);
-            const std::string name = stem + (k == 0 ? std::string() : "-" + std::to_string(k + 1)) + ".png";
-            dir.write(name, png);
-            files.push_back(name);
-            if (k == 0) firstPng = std::move(png);
-        }
-        const std::string svg = recordSvg(record, firstPng);
-        dir.write(stem + ".svg", svg);
-        files.push_back(stem + ".svg");
-        result.files.insert(result.files.end(), files.begin(), files.end());
-        recordFiles.push_back(std::move(files));
-    }
-    const std::string html = indexHtml(diag, recordFiles);
-    dir.write("index.html", html);
+    std::vector<kcExportedRecord> records;
+    for (long i = 0; i < diag.numRecords(); ++i)
+        records.push_back(kfExportDiagnosticsRecord(diag.diagRecord(i), i, dir));
     dir.commit();
-    result.files.push_back("index.html");
-    result.records = diag.numRecords();
+    return kfDiagExportOf(std::move(records));
+}
+
+kcDiagExport kfDiagExportOf(std::vector<kcExportedRecord> records) {
+    kcDiagExport result;
+    for (const kcExportedRecord& r : records) result.files.insert(result.files.end(), r.files.begin(), r.files.end());
+    result.records = static_cast<long>(records.size());
+    result.recordFiles = std::move(records);
     return result;
 }

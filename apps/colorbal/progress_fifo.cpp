@@ -40,7 +40,10 @@ kcPtrHandle<kcAcqImage> kcProgressFifo::completeAcq(const CompleteArgs& args) {
     ++progress_.acquisitions;
     progress_.failed = forwarded.acqInfo->failure().isFailure() || image.isNull() || !image->isBound();
     progress_.settings = currentSettings(*inner_);
+    progress_.image = image;
     if (callback_) callback_(progress_);
+    // The last image is not kept alive by the wrapper.
+    progress_.image = kcPtrHandle<kcAcqImage>();
     return image;
 }
 

@@ -23,6 +23,8 @@ struct kcAcqProgress {
     std::optional<kcColorCameraSettings> settings;
     // The acquisition reported a failure code or gave no bound image.
     bool failed = false;
+    // The image the acquisition gave (may be empty or unbound when failed).
+    kcPtrHandle<kcAcqImage> image;
 };
 
 class kcProgressFifo : public kcAcqFifo {
@@ -65,6 +67,8 @@ public:
     ~kcProgressLine();
 
     void update(const kcAcqProgress& progress);
+    // Shows `text` in place of the line (such as what runs after the search).
+    void show(const std::string& text) { draw(text); }
     // Removes the line, leaving the cursor at the start of an empty line.
     void clear();
 

@@ -120,7 +120,9 @@ void kfPrintBalanceText(std::ostream& out, const kcBalanceReport& r) {
         << "LUT is identity:   " << yesNo(r.result.positive8BitLut()) << "\n"
         << "images taken:      " << r.images << "\n";
     goodPelsText(out, r);
-    out << "time:              " << kfSecondsText(r.seconds) << " (wall clock)\n";
+    out << "time:              " << kfSecondsText(r.seconds) << " search";
+    if (!r.diagnosticsDir.empty()) out << ", " << kfSecondsText(r.exportSeconds) << " diagnostics export";
+    out << " (wall clock)\n";
     if (r.result.acqInfo().failure().isFailure()) lastAcquisitionText(out, r.result, r.failureText);
     if (!r.diagnosticsDir.empty())
         out << "diagnostics:       " << r.diagnosticsRecords << " records in " << r.diagnosticsDir << " (index.html)\n";
@@ -145,7 +147,8 @@ void kfPrintBalanceJson(std::ostream& out, const kcBalanceReport& r) {
     unitsJson(out, "  ");
     if (!r.diagnosticsDir.empty())
         out << "  \"diagnostics\": {\"directory\": \"" << kfEscapeJson(r.diagnosticsDir)
-            << "\", \"records\": " << r.diagnosticsRecords << "},\n";
+            << "\", \"records\": " << r.diagnosticsRecords << ", \"exportSeconds\": " << kfExactNumber(r.exportSeconds)
+            << "},\n";
     if (r.applied) out << "  \"applied\": " << appliedJson(*r.applied) << ",\n";
     out << "  \"params\": {\n";
     paramsJsonFields(out, r.params, "    ");

@@ -48,8 +48,10 @@ struct kcBalanceReport {
     // cannot tell.
     std::optional<double> goodFractionStart;
     std::optional<double> goodFractionResult;
-    // Wall-clock seconds of the balancing call.
+    // Wall-clock seconds of the balancing call, and of the diagnostics
+    // export after it (0 when none was asked for).
     double seconds = 0.0;
+    double exportSeconds = 0.0;
     // Diagnostics records exported, and where (empty: none asked for).
     long diagnosticsRecords = 0;
     std::string diagnosticsDir;

@@ -1,12 +1,15 @@
 // apps/colorbal/run_outputs.cpp
 #include "apps/colorbal/run_outputs.h"
 
+#include <chrono>
 #include <sstream>
 
 #include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/archive_files.h"
 #include "apps/colorbal/diagnostics_export.h"
 #include "apps/colorbal/output_files.h"
+#include "apps/colorbal/report_page.h"
+#include "apps/colorbal/search_record.h"
 #include "toolkit/diag/diag_object.h"
 
 namespace {
@@ -26,13 +29,34 @@ void attempt(std::exception_ptr& firstFailure, Step step) {
     }
 }
 
+// What the report page says of the run besides the acquisitions.
+kcReportPage reportPage(const kcBalanceReport& report) {
+    kcReportPage page;
+    const kcReportSource& source = report.source;
+    page.source = source.isCamera ? "camera " + source.name + " (" + source.model + ", " + source.pixelFormat + ")"
+                                  : "scene " + source.name + " (seed " + std::to_string(source.seed) + ")";
+    page.width = source.width;
+    page.height = source.height;
+    page.searchImages = report.images;
+    page.searchSeconds = report.seconds;
+    page.start = report.start;
+    page.result = report.result;
+    page.failureText = report.failureText;
+    page.warnings = report.warnings;
+    return page;
+}
+
 }  // namespace
 
-std::exception_ptr kfWriteOutputs(const kcBalanceOptions& options, const kcDiagObject* diag, kcBalanceReport& report) {
+std::exception_ptr kfWriteOutputs(const kcBalanceOptions& options, const kcDiagObject* diag,
+                                  const kcSearchRecorder* recorder, kcBalanceReport& report) {
     std::exception_ptr failure;
-    if (diag != nullptr)
+    if (diag != nullptr && recorder != nullptr)
         attempt(failure, [&] {
-            report.diagnosticsRecords = kfExportDiagnostics(*diag, *options.diagnosticsDir).records;
+            const auto began = std::chrono::steady_clock::now();
+            report.diagnosticsRecords =
+                kfExportReport(reportPage(report), *recorder, *diag, *options.diagnosticsDir).records;
+            report.exportSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
             report.diagnosticsDir = *options.diagnosticsDir;
         });
     if (options.saveResult) attempt(failure, [&] { kfWriteResultFile(*options.saveResult, report.result); });

@@ -10,14 +10,17 @@
 #include "apps/colorbal/report_output.h"
 
 class kcDiagObject;
+class kcSearchRecorder;
 
-// Writes the diagnostics export (when `diag` is given) and the result and
-// parameter archives, each whole or not at all, filling the report's
-// diagnostics fields. Every output is tried; the first failure (kcRunError
+// Writes the diagnostics report (when `diag` and `recorder` are given: the
+// records, the acquisitions and the page; see kfExportReport) and the
+// result and parameter archives, each whole or not at all, filling the
+// report's diagnostics fields and export time. Every output is tried; the first failure (kcRunError
 // naming the file and the reason) is returned, not thrown, so that the
 // search's result can still be reported. A signal stops the writing with
 // kcInterrupted; what was begun is removed.
-std::exception_ptr kfWriteOutputs(const kcBalanceOptions& options, const kcDiagObject* diag, kcBalanceReport& report);
+std::exception_ptr kfWriteOutputs(const kcBalanceOptions& options, const kcDiagObject* diag,
+                                  const kcSearchRecorder* recorder, kcBalanceReport& report);
 
 // Writes the report (text or JSON) to the --output file or `out`, then
 // throws `outputFailure` when there is one. Returns kExitRunFailed when the

@@ -1,14 +1,31 @@
 // tests/apps/diagnostics_export_test.cpp
-// The diagnostics export of `colorbal balance --diagnostics`.
+// The diagnostics export of `colorbal balance --diagnostics`: the result
+// records, the report page and the record of the search.
 #include "apps/colorbal/diagnostics_export.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <regex>
+#include <sstream>
+
 #include "apps/colorbal/app_errors.h"
+#include "apps/colorbal/balance_command.h"
 #include "apps/colorbal/png_io.h"
+#include "apps/colorbal/report_page.h"
+#include "apps/colorbal/search_record.h"
 #include "colorbal_test_support.h"
+#include "toolkit/sim/sim_fifo.h"
 
 using colorbal_test::readFile;
+
+namespace {
+// A writable plane of `image` (it shares the image's pels).
+kcPelBuffer<unsigned char> planeOf(kc3PlanePelBuffer& image, int p) {
+    return p == 0 ? image.plane0() : p == 1 ? image.plane1() : image.plane2();
+}
+}  // namespace
 
 TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex) {
     const colorbal_test::TempDir dir;
@@ -25,19 +42,112 @@ TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex
         for (std::size_t i = 0; i < png.rgb.size(); i += 3)
             planesDiffer |= png.rgb[i] != png.rgb[i + 1] || png.rgb[i + 1] != png.rgb[i + 2];
         EXPECT_EQ(planesDiffer, stem == std::string("record-001")) << stem;
+        // The image keeps its own size on a canvas grown for the text.
         const std::string svg = readFile(out + "/" + stem + ".svg");
-        EXPECT_NE(svg.find("data:image/png;base64,iVBORw0KGgo"), std::string::npos) << stem;
+        EXPECT_NE(svg.find("<image x=\"0\" y=\"0\" width=\"64\" height=\"48\" preserveAspectRatio=\"none\" "
+                           "xlink:href=\"" +
+                           std::string(stem) + ".png\"/>"),
+                  std::string::npos)
+            << svg;
         for (const char* line : {">exposure: ", ">contrast: ", ">brightness: ", ">positive8BitLut: true </text>"})
             EXPECT_NE(svg.find(line), std::string::npos) << stem << " lacks " << line;
     }
-    EXPECT_NE(readFile(out + "/index.html").find("href=\"record-002.png\""), std::string::npos);
+    const std::string html = readFile(out + "/index.html");
+    for (const char* part : {"href=\"record-002.png\"", "<svg class=\"plot\" id=\"timeline\"",
+                             "<svg class=\"plot\" id=\"scatter\"", "<svg class=\"plot\" id=\"histogram\"",
+                             "<img src=\"first.png\" width=\"64\" height=\"48\"", "href=\"record-001.png\"/>"})
+        EXPECT_NE(html.find(part), std::string::npos) << "index.html lacks " << part;
+
+    // One CSV row per acquisition: the search's, then the result records'.
+    const std::string csv = readFile(out + "/search.csv");
+    const std::regex images("images taken: +([0-9]+)");
+    std::smatch taken;
+    ASSERT_TRUE(std::regex_search(run.out, taken, images)) << run.out;
+    const auto rows = [&csv](const std::string& ending) {
+        long n = 0;
+        for (std::size_t at = csv.find(ending); at != std::string::npos; at = csv.find(ending, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(rows(",0,search\n"), std::stol(taken[1]));
+    EXPECT_EQ(rows(",0,result records\n"), 1);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::stol(taken[1]) + 2);
+}
+
+TEST(SearchRecorder, MeasuresDeliveredImagesAndKeepsFirstBestAndLast) {
+    // Plane values chosen so that each image's good-pel share and means
+    // are known; widths cross the byte-sum's word and flush boundaries.
+    struct Shot {
+        long width;
+        std::array<unsigned char, 3> values;  // of planes 0..2, everywhere
+        bool failed;
+        double good;
+    };
+    const Shot shots[] = {
+        {3, {0, 0, 0}, false, 0.0},                                            // dark
+        {1031, {255, 254, 253}, false, 0.0},                                   // saturated
+        {2100, {100, 50, 200}, true, NAN},                                     // failed: not measured
+        {2100, {100, 50, 200}, false, 1.0},  {17, {6, 238, 120}, false, 1.0},  // as good, but later
+    };
+    kcSearchRecorder recorder;
+    for (std::size_t i = 0; i < std::size(shots); ++i) {
+        kc3PlanePelBuffer image(shots[i].width, 3);
+        for (int p = 0; p < 3; ++p)
+            for (long y = 0; y < 3; ++y)
+                std::fill_n(planeOf(image, p).pointToRow(y), shots[i].width,
+                            shots[i].values[static_cast<std::size_t>(p)]);
+        kcAcqProgress progress;
+        progress.acquisitions = i + 1;
+        progress.settings = kcColorCameraSettings(0.001 * static_cast<double>(i + 1), 0.5, 0.25);
+        progress.failed = shots[i].failed;
+        progress.image = kcPtrHandle<kcAcqImage>(new kcAcqImage(image));
+        recorder.add(progress);
+    }
+    recorder.add(kcAcqProgress{6, std::nullopt, true, kcPtrHandle<kcAcqImage>()});  // nothing delivered
+
+    ASSERT_EQ(recorder.records().size(), 6U);
+    for (std::size_t i = 0; i < std::size(shots); ++i) {
+        const kcAcqRecord& r = recorder.records()[i];
+        EXPECT_EQ(r.index, i + 1);
+        EXPECT_EQ(r.failed, shots[i].failed);
+        if (shots[i].failed) {
+            EXPECT_TRUE(std::isnan(r.goodFraction) && std::isnan(r.planeMeans[0])) << i;
+            continue;
+        }
+        EXPECT_EQ(r.goodFraction, shots[i].good) << i;
+        for (std::size_t p = 0; p < 3; ++p) EXPECT_EQ(r.planeMeans[p], shots[i].values[p]) << i << " plane " << p;
+    }
+    EXPECT_EQ(recorder.firstImage().index, 1UL);
+    EXPECT_EQ(recorder.bestImage().index, 4UL);
+    EXPECT_EQ(recorder.lastImage().index, 5UL);
+
+    const std::string csv = kfSearchCsv(recorder.records(), 5);
+    EXPECT_TRUE(
+        csv.starts_with("index,time [UTC],elapsed [s],exposure [s],contrast [0-1],brightness [0-1],"
+                        "good pels [fraction],mean R [grey level],mean G [grey level],mean B [grey level],"
+                        "failed [0/1],taken for\n"))
+        << csv;
+    EXPECT_NE(csv.find(",0.003,0.5,0.25,,,,,1,search\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",0.004,0.5,0.25,1,100,50,200,0,search\n"), std::string::npos) << csv;
+    EXPECT_TRUE(csv.ends_with(",,,,,,,,1,result records\n")) << csv;
+    EXPECT_EQ(kfUtcTimeText(1796601899123), "2026-12-07T00:04:59.123Z");
+    EXPECT_EQ(kfUtcTimeText(-1), "1969-12-31T23:59:59.999Z");
+}
+
+TEST(ReportPage, ThumbnailsAverageWholeBlocksAndLeaveSmallImagesAlone) {
+    kc3PlanePelBuffer image(2448, 2048);
+    // Columns alternate 0 and 255 so that a block's mean depends on its width.
+    for (int p = 0; p < 3; ++p)
+        for (long y = 0; y < 2048; ++y)
+            for (long x = 1; x < 2448; x += 2) planeOf(image, p).pointToRow(y)[x] = 255;
+    const kc3PlanePelBuffer small = kfThumbnail(image);
+    EXPECT_EQ(std::pair(small.width(), small.height()), std::pair(349L, 292L));  // 1/7 of each side
+    EXPECT_EQ(small.plane1().pointToRow(0)[0], 109);                             // 3 of 7 columns lit
+    EXPECT_EQ(small.plane2().pointToRow(291)[348], 109);
+    const kc3PlanePelBuffer tiny(64, 48);
+    EXPECT_EQ(kfThumbnail(tiny).plane0().pointToRow(0), tiny.plane0().pointToRow(0));
 }
 
 TEST(DiagnosticsExport, EscapesTextAndEncodesImagesExactly) {
-    EXPECT_EQ(kfBase64({}), "");
-    EXPECT_EQ(kfBase64({'f'}), "Zg==");
-    EXPECT_EQ(kfBase64({'f', 'o', 'o', 'b', 0xFF}), "Zm9vYv8=");
-
     kcDiagObject diag;
     kcDiagRecord& record = diag.newDiagRecord();
     kc3PlanePelBuffer image(70, 50);
@@ -52,8 +162,7 @@ TEST(DiagnosticsExport, EscapesTextAndEncodesImagesExactly) {
     const colorbal_test::TempDir dir;
     const kcDiagExport exported = kfExportDiagnostics(diag, dir.path().string());
     EXPECT_EQ(exported.records, 2);
-    EXPECT_EQ(exported.files,
-              (std::vector<std::string>{"record-001.png", "record-001.svg", "record-002.svg", "index.html"}));
+    EXPECT_EQ(exported.files, (std::vector<std::string>{"record-001.png", "record-001.svg", "record-002.svg"}));
     const kcRgb8Image png = kfReadPngRgb8(dir.file("record-001.png"));
     ASSERT_EQ(std::pair(png.width, png.height), std::pair(70L, 50L));
     const std::size_t at = (3 * 70 + 5) * 3;
@@ -63,5 +172,33 @@ TEST(DiagnosticsExport, EscapesTextAndEncodesImagesExactly) {
     const std::string svg = readFile(dir.file("record-001.svg"));
     EXPECT_NE(svg.find("x=\"1\" y=\"2.5\""), std::string::npos) << svg;
     EXPECT_NE(svg.find(">x &lt; y \xc3\xa9</text>"), std::string::npos) << svg;
-    EXPECT_NE(readFile(dir.file("index.html")).find("&lt;a &amp; &quot;b&quot;&gt;"), std::string::npos);
+    EXPECT_NE(svg.find("<title>&lt;a &amp; &quot;b&quot;&gt;</title>"), std::string::npos) << svg;
+}
+
+TEST(ReportPage, ARunEndedByAFailedAcquisitionIsReportedWithTheFailureMarked) {
+    kcPtrHandle<kcSimFifo> sim(new kcSimFifo(kcSimCamera(kcSimScene::builtIn("chart", 64, 48), 3)));
+    kcSimFifoFaults faults;
+    faults.failureCodeAt = 25;
+    faults.failureCode = 7;
+    sim->setFaults(faults);
+    kcBalanceSource source;
+    source.fifo = sim;
+    source.description.name = "chart";
+    source.description.width = 64;
+    source.description.height = 48;
+    const colorbal_test::TempDir dir;
+    kcBalanceOptions options;
+    options.diagnosticsDir = dir.file("d");
+    std::ostringstream out, err;
+    EXPECT_EQ(kfBalanceAndReport(source, options.params, options, out, err, false), kExitRunFailed) << err.str();
+
+    const std::string csv = readFile(dir.file("d/search.csv"));
+    // The failed acquisition is the search's last, and is not measured.
+    const std::size_t row = csv.find("\n25,");
+    ASSERT_NE(row, std::string::npos) << csv;
+    EXPECT_NE(csv.find(",,,,,1,search\n", row), std::string::npos) << csv;
+    EXPECT_EQ(csv.find(",1,search\n", csv.find('\n', row + 1)), std::string::npos) << csv;
+    const std::string html = readFile(dir.file("d/index.html"));
+    for (const char* part : {"<path class=\"failed\"", "acquisition 25 failed (failure code 7)", "1 failed</span>"})
+        EXPECT_NE(html.find(part), std::string::npos) << "index.html lacks " << part;
 }

@@ -42,6 +42,7 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
     EXPECT_EQ(reports[0].acquisitions, 1UL);
     EXPECT_FALSE(reports[0].failed);
     EXPECT_EQ(reports[0].settings, kcColorCameraSettings(0.02, 0.25, 0.125));
+    EXPECT_TRUE(reports[0].image->isBound());
 
     // A failure code is seen even when the caller asks for no report; a
     // timeout passes through unchanged and is not counted.
