@@ -4,7 +4,7 @@
 // and an arbitrary sequence of small images of one size, until done().
 //
 // The search must end within search_limits::kMaxImages images (about
-// 195000; see tests/clbl/search_limits.h for how it is reached: the
+// 195000; see fuzz/search_limits.h for how it is reached: the
 // initial table, the grey sweeps and 1001 grid passes of at most 27
 // candidates x 4 images). No exception may come out of the tool for bound
 // images of one size, and a finished search's result lies in the exposure
@@ -26,7 +26,7 @@
 #include "clbl/defs.h"
 #include "clbl/params.h"
 #include "clbl/tool.h"
-#include "tests/support/search_limits.h"
+#include "fuzz/search_limits.h"
 #include "tests/support/search_runner.h"
 #include "toolkit/acq/acq_image.h"
 #include "toolkit/foundation/three_plane_pel_buffer.h"

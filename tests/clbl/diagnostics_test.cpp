@@ -23,13 +23,12 @@ namespace {
 std::vector<std::wstring> linesOf(const kcDiagRecord& record) {
     EXPECT_EQ(record.sketches().size(), 1u);
     const kcDiagSketch& sketch = record.sketches().at(0);
-    EXPECT_EQ(sketch.name, L"Color Balance Result Text");
-    EXPECT_EQ(sketch.coordinates, static_cast<kcDisplay::CoordinateSystem>(0));
+    EXPECT_TRUE(sketch.name == L"Color Balance Result Text" && sketch.coordinates == kcDisplay::CoordinateSystem(0));
     std::vector<std::wstring> lines;
     for (const kcUISketchText& t : sketch.sketch.texts()) {
         EXPECT_EQ(t.point, kcPoint(10.0, 50.0 + 20.0 * static_cast<double>(lines.size())));
-        EXPECT_TRUE(t.primaryColor == kcColor::red && t.secondaryColor == kcColor::pass && t.layer == 0);
-        EXPECT_EQ(t.format, kcUIFormat(-1, 0));
+        EXPECT_TRUE(t.primaryColor == kcColor::red && t.secondaryColor == kcColor::pass && t.layer == 0 &&
+                    t.format == kcUIFormat(-1, 0));
         lines.push_back(t.text);
     }
     return lines;
@@ -64,7 +63,7 @@ std::vector<std::wstring> sketchedLines(const kcColorBalanceResult& result) {
 }
 }  // namespace
 
-TEST(SketchResultText, FormatsTheFourLinesWithSixDecimalsAndATrailingBlankWithoutOverrunning) {
+TEST(SketchResultText, FormatsFourLinesWithSixDecimalsWithoutOverrunningOnlyWhenFlaggedAndNeedsARecord) {
     kcColorBalanceResult result;
     result.exposure(0.0123);
     result.contrast(0.5);
@@ -84,10 +83,7 @@ TEST(SketchResultText, FormatsTheFourLinesWithSixDecimalsAndATrailingBlankWithou
     result.brightness(1e50);  // still fits in fixed point
     EXPECT_EQ(sketchedLines(result).at(2).substr(0, 14), L"brightness: 10");
     EXPECT_EQ(sketchedLines(result).at(2).size(), std::wstring(L"brightness:  ").size() + 51 + 7);
-}
 
-TEST(SketchResultText, DrawsNothingWithoutTheFlagOrACollectorAndNeedsARecord) {
-    const kcColorBalanceResult result;
     kcDiagObject diag;
     diag.newDiagRecord();
     kfSketchResultText(result, &diag, 0);

@@ -13,10 +13,7 @@
 #include <vector>
 
 #include "clbl/driver.h"
-#include "clbl/internal/fifo_handling.h"
-#include "clbl/tool.h"
 #include "tests/support/fifo_test_support.h"
-#include "tests/support/search_runner.h"
 #include "toolkit/foundation/exceptions.h"
 
 using namespace fifo_test;
@@ -47,10 +44,6 @@ kcColorBalanceResult sentinel() {
 }
 
 bool isSentinel(const kcColorBalanceResult& r) { return r == sentinel() && r.acqInfo().acquisitionNumber() == 123456; }
-
-kcColorCameraSettings settingsOf(const kcColorBalanceResult& r) {
-    return kcColorCameraSettings(r.exposure(), r.contrast(), r.brightness());
-}
 
 // A FIFO unlike the balancing configuration, with two taps of the same
 // contrast and brightness (the restore puts one value on every tap).
@@ -93,9 +86,7 @@ DriverRun runDriver(kcSimFifoFaults faults) {
     return run;
 }
 
-// The fault-free run, and the tool's result after each number of images of
-// it (driven by hand on an identically seeded FIFO prepared as the driver
-// prepares it, so it sees the same images).
+// The fault-free run, and the tool's result after each number of its images.
 struct Reference {
     DriverRun run;
     std::size_t restoreStart = 0;  // index of the restore's first write
@@ -107,20 +98,7 @@ const Reference& reference() {
         Reference r;
         r.run = runDriver(kcSimFifoFaults());
         r.restoreStart = r.run.log.size() - restoreKinds().size();
-        kcPtrHandle<kcSimFifo> twin = sweepFifo();
-        twin->triggerModel(kfManualTrigger());
-        twin->triggerEnable(true);
-        twin->inputLut(kc8BitInputLutProp::positive8BitLut);
-        const kcColorCameraSettings start(sweepParams().exposureRange().start(), 0.0, 0.0);
-        r.resultAfter.push_back(start);  // the tool's result before any image
-        kcColorBalanceTool tool;
-        const auto acquire = [&](const kcColorCameraSettings& s) {
-            kcAcquireInfo info;
-            bool failed = false;
-            return kfAcquireWithSettings(twin, s, info, failed);
-        };
-        search_runner::runSearch(tool, sweepParams(), start, 1000, acquire, false,
-                                 [&](const kcColorBalanceTool& t) { r.resultAfter.push_back(t.result()); });
+        r.resultAfter = handResults(sweepFifo(), sweepParams(), 1000);
         return r;
     }();
     return ref;

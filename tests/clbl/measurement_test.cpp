@@ -1,6 +1,7 @@
 // tests/clbl/measurement_test.cpp
-// Hand-made cases of the measuring rules; measurement_equivalence_test.cpp
-// compares the same operations with pel-by-pel forms on larger images.
+// Hand-made cases of the measuring rules that the pel-by-pel comparison in
+// measurement_equivalence_test.cpp does not reach: companions with windows
+// of their own, size checks, and the comparison of measurements.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -61,45 +62,6 @@ kcColorBalanceMeasurement withScore(std::int32_t goodCount, std::size_t planeSDe
 
 }  // namespace
 
-TEST(ColorMeasurement, CountsPelsGoodWithinInclusiveBoundsAndDarkOrBrightOtherwise) {
-    const kc3PlanePelBuffer image(4, 1);
-    fillRect(image, 0, 0, 1, 1, {5, 120, 239});    // good: both bounds inclusive
-    fillRect(image, 1, 0, 1, 1, {0, 120, 250});    // dark and bright
-    fillRect(image, 2, 0, 1, 1, {4, 120, 100});    // dark
-    fillRect(image, 3, 0, 1, 1, {100, 240, 100});  // bright
-    const kcColorBalanceMeasurement m = measureColorImage(image, image, kNone, kNone, 5);
-    EXPECT_EQ(m.saturationLevels, (Levels{239, 239, 239}));
-    EXPECT_EQ(counts(m), (Counts{4, 1, 2, 2}));
-    EXPECT_EQ(m.planeStats[0].mean(), 5.0);  // the good pel alone
-    // No hue or saturation reference: the hue shift comes from an empty histogram.
-    EXPECT_EQ(m.hueShiftStats.sampleCount(), 0u);
-    EXPECT_EQ(m.hueShiftStats.mean(), 0.0);
-    EXPECT_EQ(countGoodPels(image, kNone, 5), 1);
-}
-
-TEST(ColorMeasurement, TakesSaturationLevelsFromTheErodedReferencePlanes) {
-    const kc3PlanePelBuffer reference = filled(12, 10, {50, 50, 100});
-    fillRect(reference, 2, 2, 3, 3, {255, 200, 100});  // survives a 3x3 erosion
-    fillRect(reference, 9, 8, 1, 1, {255, 255, 255});  // a hot pel, eroded away
-    EXPECT_EQ(planeSaturationLevel(reference.plane2()), 98);
-
-    const kc3PlanePelBuffer image = filled(12, 10, {249, 196, 98});
-    fillRect(image, 0, 0, 1, 1, {250, 196, 98});
-    fillRect(image, 1, 0, 1, 1, {249, 197, 98});
-    fillRect(image, 2, 0, 1, 1, {249, 196, 99});
-    const kcColorBalanceMeasurement m = measureColorImage(image, image, reference, kNone, 5);
-    EXPECT_EQ(m.saturationLevels, (Levels{249, 196, 98}));
-    EXPECT_EQ(counts(m), (Counts{120, 117, 0, 3}));
-    EXPECT_EQ(countGoodPels(image, reference, 5), 117);
-
-    // A reference with robust maximum 0 leaves no pel good.
-    const kc3PlanePelBuffer black = filled(12, 10, {0, 0, 0});
-    const kcColorBalanceMeasurement none = measureColorImage(image, image, black, kNone, 5);
-    EXPECT_EQ(none.saturationLevels, (Levels{0, 0, 0}));
-    EXPECT_EQ(counts(none), (Counts{120, 0, 0, 120}));
-    EXPECT_EQ(countGoodPels(image, black, 5), 0);
-}
-
 TEST(ColorMeasurement, CompanionsAreWalkedInStepWithTheImageWindow) {
     // The image window starts at (2, 1); each companion's at its own offset.
     // Pels outside the windows carry values that would change every result.
@@ -123,6 +85,11 @@ TEST(ColorMeasurement, CompanionsAreWalkedInStepWithTheImageWindow) {
     // The image as its own repeat image: no noise.
     const kcColorBalanceMeasurement self = measureColorImage(image, image, saturation, hue, 5);
     for (int p = 0; p < 3; ++p) EXPECT_EQ(self.noiseStats[p].histMax(), 0);
+    // A reference with robust maximum 0 leaves no pel good.
+    const kcColorBalanceMeasurement none =
+        measureColorImage(image, image, framed(7, 6, {0, 0, 0}, 1, 2, {0, 0, 0}), kNone, 5);
+    EXPECT_EQ(none.saturationLevels, (Levels{0, 0, 0}));
+    EXPECT_EQ(counts(none), (Counts{20, 0, 1, 20}));
 }
 
 TEST(ColorMeasurement, RejectsCompanionsOfAnotherSizeAndUnboundImagesAndMeasuresEmptyWindowsAsZero) {

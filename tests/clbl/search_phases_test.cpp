@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "clbl/internal/candidate_tables.h"
@@ -22,12 +23,12 @@ kc3PlanePelBuffer flat(unsigned char value, long width = 40, long height = 30) {
     return image;
 }
 
-kcColorBalanceParams params(bool exposure, bool contrast, bool brightness, double start = 0.001, double end = 0.3) {
+// Exposure alone, over [start, end].
+kcColorBalanceParams exposureOnly(double start, double end) {
     kcColorBalanceParams p;
     p.exposureRange(kcRange(start, end));
-    p.isExposureEnabled(exposure);
-    p.isContrastEnabled(contrast);
-    p.isBrightnessEnabled(brightness);
+    p.isContrastEnabled(false);
+    p.isBrightnessEnabled(false);
     return p;
 }
 
@@ -35,11 +36,6 @@ class SearchPhase : public testing::Test {
 protected:
     kcColorCameraSettings color(unsigned char value) { return in.colorStep(flat(value)); }
     kcColorCameraSettings grey(unsigned char value) { return in.greyStep(flat(value).plane0()); }
-    void greySweepFrom(const kcColorCameraSettings& settings) {
-        in.greyMode() = true;
-        in.state().phase = kPhaseGreyExposureSweep;
-        in.current() = settings;
-    }
 
     kcColorBalanceTool tool;
     kcColorBalanceToolInspector in{tool};
@@ -48,8 +44,10 @@ protected:
 
 TEST_F(SearchPhase, GreySweepEndsAtOnceForAnExposureThatCannotGrowAndPhase5PassesOneImage) {
     for (double exposure : {0.0, -0.01, double(NAN), double(INFINITY)}) {
-        tool.init(params(true, false, false, 0.0, 0.3), kcColorCameraSettings());
-        greySweepFrom(kcColorCameraSettings(exposure, 0.5, 0.5));
+        tool.init(exposureOnly(0.0, 0.3), kcColorCameraSettings());
+        in.greyMode() = true;
+        in.state().phase = kPhaseGreyExposureSweep;
+        in.current() = kcColorCameraSettings(exposure, 0.5, 0.5);
         grey(kGood);
         EXPECT_EQ(in.state().phase, kPhaseGreyContrastSweep) << exposure;
     }
@@ -76,23 +74,22 @@ TEST_F(SearchPhase, RestartHalvesDoublesAndEndsTheSearchByTheGridSizeRule) {
     };
     for (const Case& c : cases) {
         tool.init(kcColorBalanceParams(), kcColorCameraSettings());
-        in.state().candidates = {{0.1, 0.1, 0.1}};
-        in.state().phase = kPhaseRestart;
-        in.state().searchSpread = c.spread;
-        in.state().improvedInRound = c.improved;
-        in.state().previousPassFailed = c.previousFailed;
-        in.state().gridCount = c.gridCount;
-        in.state().isFirstRound = false;
+        kcColorBalanceToolState& s = in.state();
+        s.candidates = {{0.1, 0.1, 0.1}};
+        s.phase = kPhaseRestart;
+        s.searchSpread = c.spread;
+        s.improvedInRound = c.improved;
+        s.previousPassFailed = c.previousFailed;
+        s.gridCount = c.gridCount;
+        s.isFirstRound = false;
         in.current() = kcColorCameraSettings(0.05, 0.5, 0.5);
-        in.state().previousSettings = kcColorCameraSettings(0.04, 0.5, 0.5);
+        s.previousSettings = kcColorCameraSettings(0.04, 0.5, 0.5);
         color(kGood);
-        SCOPED_TRACE(testing::Message() << "spread " << c.spread << ", grid " << c.gridCount);
-        EXPECT_EQ(in.state().searchSpread, c.spreadAfter);
-        EXPECT_EQ(in.state().previousPassFailed, c.previousFailedAfter);
-        EXPECT_EQ(tool.done(), c.done);
-        EXPECT_EQ(in.state().gridCount, c.gridCount + 1);
-        EXPECT_EQ(in.state().phase, c.phaseAfter);
-        EXPECT_EQ(in.state().candidates.size() == 1, c.done);
+        // After: spread, failure flag, done, grid count, phase, and a new table unless done.
+        EXPECT_EQ(std::tuple(s.searchSpread, s.previousPassFailed, tool.done(), s.gridCount, s.phase,
+                             s.candidates.size() == 1),
+                  std::tuple(c.spreadAfter, c.previousFailedAfter, c.done, c.gridCount + 1, c.phaseAfter, c.done))
+            << "spread " << c.spread << ", grid " << c.gridCount;
     }
 }
 
@@ -108,7 +105,7 @@ TEST_F(SearchPhase, ColorStepUnknownPhasesOnlySmoothAndSizeChangesAreRefused) {
     // the image that only gives saturation levels; once an image of the old
     // size is to be walked alongside a new one, the measurement refuses it
     // with a clear error instead of reading out of bounds.
-    tool.init(params(true, false, false, 0.001, 0.016), kcColorCameraSettings(0.0, 0.5, 0.5));
+    tool.init(exposureOnly(0.001, 0.016), kcColorCameraSettings(0.0, 0.5, 0.5));
     color(kGood);
     color(kGood);
     EXPECT_NO_THROW(in.colorStep(flat(kGood, 80, 60)));

@@ -1,14 +1,16 @@
 // tests/support/fifo_test_support.h
 // Shared pieces of the FIFO handling, driver and diagnostics tests: a
 // simulated FIFO in a recognisable non-default state, a snapshot of the
-// properties the driver must put back, and readable forms of logged writes.
+// properties the driver must put back, readable forms of logged writes, and
+// the search the driver runs, driven by hand.
 #pragma once
 
 #include <array>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "clbl/internal/fifo_handling.h"
+#include "tests/support/search_runner.h"
 #include "toolkit/acq/trigger_model.h"
 #include "toolkit/sim/sim_fifo.h"
 
@@ -36,13 +38,6 @@ struct FifoState {
 
     bool operator==(const FifoState&) const = default;
 };
-
-inline std::ostream& operator<<(std::ostream& out, const FifoState& s) {
-    out << "{trigger " << s.triggerEnable << ' ' << (s.triggerModel ? s.triggerModel->name() : "null") << ", lut[0] "
-        << (s.lut.empty() ? -1 : s.lut[0]) << ", exposure " << s.exposure << ", contrast/brightness";
-    for (std::size_t t = 0; t < s.contrast.size(); ++t) out << ' ' << s.contrast[t] << '/' << s.brightness[t];
-    return out << '}';
-}
 
 inline FifoState stateOf(const kcSimFifo& fifo) {
     FifoState s{fifo.triggerEnable(),
@@ -86,6 +81,31 @@ inline std::string described(const std::vector<kcSimFifoWrite>& log, std::size_t
     for (std::size_t i = from; i < log.size(); ++i)
         text += (i > from ? " " : "") + log[i].describe() + (log[i].applied ? "" : "!");
     return text;
+}
+
+// The tool's result before any image and after each of up to `maxImages`
+// images of a search driven by hand on `twin`, prepared as the driver
+// prepares its FIFO, so that it sees the driver's images.
+inline std::vector<kcColorCameraSettings> handResults(kcPtrHandle<kcSimFifo> twin, const kcColorBalanceParams& params,
+                                                      long maxImages) {
+    twin->triggerModel(kfManualTrigger());
+    twin->triggerEnable(true);
+    if (params.usePositive8BitLut()) twin->inputLut(kc8BitInputLutProp::positive8BitLut);
+    const kcColorCameraSettings start(params.exposureRange().start(), 0.0, 0.0);
+    std::vector<kcColorCameraSettings> results{start};
+    kcColorBalanceTool tool;
+    const auto acquire = [&](const kcColorCameraSettings& s) {
+        kcAcquireInfo info;
+        bool failed = false;
+        return kfAcquireWithSettings(twin, s, info, failed);
+    };
+    search_runner::runSearch(tool, params, start, maxImages, acquire, false,
+                             [&](const kcColorBalanceTool& t) { results.push_back(t.result()); });
+    return results;
+}
+
+inline kcColorCameraSettings settingsOf(const kcColorBalanceResult& r) {
+    return kcColorCameraSettings(r.exposure(), r.contrast(), r.brightness());
 }
 
 // The restore's writes, in order.

@@ -1,7 +1,7 @@
-// tests/support/search_limits.h
+// fuzz/search_limits.h
 // What every search of kcColorBalanceTool keeps to, whatever its parameters
-// and images: the most images it takes and where its result lies. The
-// termination test and the tool fuzzer assert both.
+// and images: the most images it takes and where its result lies. The tool
+// fuzzer asserts both.
 #pragma once
 
 #include <cmath>
