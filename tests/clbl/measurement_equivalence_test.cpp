@@ -101,17 +101,20 @@ std::vector<double> plainMeasurement(const kc3PlanePelBuffer& image, const kc3Pl
 }  // namespace
 
 TEST(MeasurementEquivalence, MeasuresExactlyAsThePelByPelRules) {
-    // Sizes around the 64-pel blocks and the 3 x 3 erosion; a window off the
+    // Sizes around the 64-pel blocks and the 3 x 3 erosion; windows off the
     // origin; every mix of companions, the image as its own repeat among them.
     const std::array<std::array<long, 2>, 7> sizes{{{1, 1}, {2, 2}, {3, 40}, {63, 5}, {66, 1}, {130, 17}, {257, 9}}};
     std::uint32_t seed = 1;
     for (const auto& size : sizes) {
         for (const std::int32_t darkLevel : {-7, 0, 1, 5, 255, 300}) {
-            kc3PlanePelBuffer image = testImage(size[0] + 4, size[1] + 3, seed++);
-            image.window(kcPelRect(3, 2, size[0], size[1]));
-            const kc3PlanePelBuffer repeat = testImage(size[0], size[1], seed++);
-            const kc3PlanePelBuffer saturation = testImage(size[0], size[1], seed++);
-            const kc3PlanePelBuffer hue = testImage(size[0], size[1], seed++);
+            // Each image's window at an offset of its own, walked in step.
+            const auto windowed = [&size, &seed](long left, long top) {
+                kc3PlanePelBuffer image = testImage(size[0] + left + 1, size[1] + top + 2, seed++);
+                image.window(kcPelRect(left, top, size[0], size[1]));
+                return image;
+            };
+            const kc3PlanePelBuffer image = windowed(3, 2), repeat = windowed(0, 1), saturation = windowed(1, 0),
+                                    hue = windowed(2, 3);
             EXPECT_EQ(erodedPlaneMax(hue.plane1()), plainErodedPlaneMax(hue.plane1()));
             for (int mix = 0; mix < 8; ++mix) {
                 SCOPED_TRACE(testing::Message()

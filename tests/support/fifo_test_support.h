@@ -20,13 +20,6 @@ constexpr long kWidth = 64;
 constexpr long kHeight = 48;
 constexpr std::uint64_t kSeed = 5;
 
-// A LUT that is clearly not the identity (an inverted ramp).
-inline std::array<unsigned char, 256> invertedLut() {
-    std::array<unsigned char, 256> lut{};
-    for (int i = 0; i < 256; ++i) lut[static_cast<std::size_t>(i)] = static_cast<unsigned char>(255 - i);
-    return lut;
-}
-
 // Everything the driver changes and must put back.
 struct FifoState {
     bool triggerEnable = false;
@@ -62,14 +55,16 @@ kcPtrHandle<F> makeFifo(const char* scene = "chart", long numTaps = 1, long widt
     kcPtrHandle<F> fifo(new F(kcSimCamera(kcSimScene::builtIn(scene, width, height), kSeed, true), options));
     if (numTaps > 1) fifo->setContrastEx(0.7, 1);
     if (numTaps > 1) fifo->setBrightnessEx(0.3, 1);
-    fifo->inputLut(invertedLut().data());
+    std::array<unsigned char, 256> inverted{};
+    for (std::size_t i = 0; i < inverted.size(); ++i) inverted[i] = static_cast<unsigned char>(255 - i);
+    fifo->inputLut(inverted.data());
     fifo->triggerModel(kfHardwareTrigger());
     fifo->triggerEnable(false);
     fifo->clearWriteLog();
     return fifo;
 }
 
-inline std::vector<kcSimFifoWrite::Kind> kindsOf(const std::vector<kcSimFifoWrite>& log, std::size_t from = 0) {
+inline std::vector<kcSimFifoWrite::Kind> kindsOf(const std::vector<kcSimFifoWrite>& log, std::size_t from) {
     std::vector<kcSimFifoWrite::Kind> kinds;
     for (std::size_t i = from; i < log.size(); ++i) kinds.push_back(log[i].kind);
     return kinds;
@@ -109,11 +104,8 @@ inline kcColorCameraSettings settingsOf(const kcColorBalanceResult& r) {
 }
 
 // The restore's writes, in order.
-inline const std::vector<kcSimFifoWrite::Kind>& restoreKinds() {
-    using W = kcSimFifoWrite;
-    static const std::vector<W::Kind> kinds{W::eTriggerEnable, W::eInputLut, W::eTriggerModel, W::eContrast,
-                                            W::eBrightness,    W::eExposure, W::eTriggerEnable};
-    return kinds;
-}
+inline const std::vector<kcSimFifoWrite::Kind> kRestoreKinds{
+    kcSimFifoWrite::eTriggerEnable, kcSimFifoWrite::eInputLut, kcSimFifoWrite::eTriggerModel, kcSimFifoWrite::eContrast,
+    kcSimFifoWrite::eBrightness,    kcSimFifoWrite::eExposure, kcSimFifoWrite::eTriggerEnable};
 
 }  // namespace fifo_test
