@@ -1,12 +1,19 @@
 // tests/clbl/driver_test.cpp
-// kfColorBalance on the simulated FIFO: the result it fills, every way the
-// search can end or fail, and a whole balancing run.
+// kfColorBalance on the simulated FIFO: a whole balancing run, and every way
+// a run can end or fail: the FIFO's faults at chosen acquisitions, a failing
+// property write at every write (the restore's included), and a failing
+// restore write while another error unwinds. Each run is checked for what
+// the caller sees, whether the result was filled exactly when it should be,
+// and whether the FIFO's properties are back as found.
 #include "clbl/driver.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstddef>
 #include <string>
+#include <typeinfo>
+#include <vector>
 
 #include "clbl/measurement.h"
 #include "tests/support/fifo_test_support.h"
@@ -16,6 +23,28 @@
 using namespace fifo_test;
 
 namespace {
+
+enum Setup { kOwnLut = 1, kDiag = 2, kSwitchTimesOut = 4 };
+
+// A small fast search: exposure only, over a narrow range, on a tiny scene.
+kcColorBalanceParams sweepParams(bool positiveLut = true) {
+    kcColorBalanceParams params;
+    params.isContrastEnabled(false);
+    params.isBrightnessEnabled(false);
+    params.exposureRange(kcRange(0.005, 0.04));
+    params.usePositive8BitLut(positiveLut);
+    return params;
+}
+
+// A result no run produces, to tell whether the driver wrote it.
+kcColorBalanceResult sentinel() {
+    kcColorBalanceResult r;
+    r.exposure(-1.0);
+    return r;
+}
+
+bool isSentinel(const kcColorBalanceResult& r) { return r == sentinel() && r.acqInfo() == kcAcquireInfo(); }
+
 // A FIFO whose switch to the manual trigger model times out when armed.
 class ExpiringTriggerFifo : public kcSimFifo {
 public:
@@ -27,91 +56,219 @@ public:
     }
     bool armed = false;
 };
+
+// A FIFO unlike the balancing configuration, with two taps of the same
+// contrast and brightness (the restore puts one value on every tap).
+kcPtrHandle<ExpiringTriggerFifo> sweepFifo() {
+    kcPtrHandle<ExpiringTriggerFifo> fifo = makeFifo<ExpiringTriggerFifo>("chart", 2);
+    fifo->setContrastEx(0.4, kcContrastBrightnessProp::kAllTaps);
+    fifo->setBrightnessEx(0.1, kcContrastBrightnessProp::kAllTaps);
+    fifo->clearWriteLog();
+    return fifo;
+}
+
+// What the caller saw ("return", or the type of the exception caught), and
+// what the run left behind.
+struct DriverRun {
+    std::string seen;
+    std::wstring message;
+    kcColorBalanceResult result = sentinel();
+    FifoState found, after;
+    std::vector<kcSimFifoWrite> log;
+    unsigned long acquisitions = 0;
+    long diagRecords = 0;
+};
+
+DriverRun runDriver(const kcSimFifoFaults& faults, int setup = 0) {
+    kcPtrHandle<ExpiringTriggerFifo> fifo = sweepFifo();
+    DriverRun run;
+    run.found = stateOf(*fifo);
+    fifo->setFaults(faults);
+    fifo->armed = (setup & kSwitchTimesOut) != 0;
+    kcDiagObject diag;
+    try {
+        kfColorBalance(fifo, sweepParams((setup & kOwnLut) == 0), run.result, (setup & kDiag) != 0 ? &diag : nullptr,
+                       kRecordResultImages);
+        run.seen = "return";
+    } catch (const kcException& e) {  // anything else fails the test as it escapes
+        run.seen = typeid(e).name();
+        run.message = e.message();
+    }
+    fifo->setFaults(kcSimFifoFaults());
+    fifo->armed = false;
+    run.after = stateOf(*fifo);
+    run.log = fifo->writeLog();
+    run.acquisitions = fifo->acquisitionCount();
+    run.diagRecords = diag.numRecords();
+    return run;
+}
+
+// The fault-free run, and the tool's result after each number of its images.
+struct Reference {
+    DriverRun run;
+    std::size_t restoreStart = 0;  // index of the restore's first write
+    std::vector<kcColorCameraSettings> resultAfter;
+};
+
+const Reference& reference() {
+    static const Reference ref = [] {
+        Reference r;
+        r.run = runDriver(kcSimFifoFaults());
+        r.restoreStart = r.run.log.size() - kRestoreKinds.size();
+        r.resultAfter = handResults(sweepFifo(), sweepParams(), 1000);
+        return r;
+    }();
+    return ref;
+}
+
+// The FIFO state with the property that a write of `kind` sets blanked out,
+// for comparing all the others after that write failed.
+FifoState without(FifoState s, kcSimFifoWrite::Kind kind) {
+    using W = kcSimFifoWrite;
+    if (kind == W::eTriggerEnable) s.triggerEnable = false;
+    if (kind == W::eTriggerModel) s.triggerModel = nullptr;
+    if (kind == W::eInputLut) s.lut.clear();
+    if (kind == W::eExposure) s.exposure = 0.0;
+    if (kind == W::eContrast) s.contrast.clear();
+    if (kind == W::eBrightness) s.brightness.clear();
+    return s;
+}
+
+// The result a run that ended after `images` images must report.
+void expectFilledAfter(const DriverRun& run, std::size_t images) {
+    ASSERT_FALSE(isSentinel(run.result)) << "the result was not filled";
+    ASSERT_LT(images, reference().resultAfter.size());
+    EXPECT_EQ(settingsOf(run.result), reference().resultAfter[images]);
+    EXPECT_TRUE(run.result.positive8BitLut());
+}
+
 }  // namespace
 
-// Each way a run can end: what the caller sees (empty for a normal return,
-// else the exception's kind and the start of its message), whether the
-// result was filled and with what, and the FIFO back as found.
+TEST(FaultSweep, TheFaultFreeRunIsShortAndHandsTheFifoBack) {
+    const Reference& ref = reference();
+    ASSERT_EQ(ref.run.seen, "return");
+    EXPECT_EQ(ref.run.after, ref.run.found);
+    EXPECT_EQ(settingsOf(ref.run.result), ref.resultAfter.back());
+    EXPECT_EQ(ref.run.acquisitions + 1, ref.resultAfter.size());
+    EXPECT_EQ(kindsOf(ref.run.log, ref.restoreStart), kRestoreKinds);
+    // Short enough to sweep every position quickly, long enough to matter.
+    EXPECT_TRUE(ref.run.acquisitions >= 5u && ref.run.acquisitions <= 80u) << ref.run.acquisitions;
+}
+
+TEST(FaultSweep, AFailingPropertyWriteAtEveryWriteEndsAsTheFailureTableSays) {
+    const Reference& ref = reference();
+    for (std::size_t w = 1; w <= ref.run.log.size(); ++w) {
+        const kcSimFifoWrite::Kind kind = ref.run.log[w - 1].kind;
+        SCOPED_TRACE("write " + std::to_string(w) + " (" + kcSimFifoWrite::kindName(kind) + ")");
+        kcSimFifoFaults faults;
+        faults.failWriteAt = w;
+        const DriverRun run = runDriver(faults);
+        // Whatever failed, the caller hears of it.
+        EXPECT_EQ(run.seen, typeid(kcStatusFailure).name());
+        EXPECT_NE(run.message.find(L"property write"), std::wstring::npos) << "not the write's failure";
+        if (w <= ref.restoreStart) {
+            // While preparing or searching: the result is untouched and the
+            // FIFO restored in full.
+            EXPECT_TRUE(isSentinel(run.result));
+            EXPECT_EQ(run.after, run.found);
+        } else {
+            // In the restore after a finished search: the result is filled;
+            // every property but the one refused is back, and every restore
+            // step was still attempted.
+            expectFilledAfter(run, ref.run.acquisitions);
+            EXPECT_EQ(without(run.after, kind), without(run.found, kind));
+            EXPECT_EQ(kindsOf(run.log, ref.restoreStart), kRestoreKinds);
+        }
+    }
+}
+
+TEST(FaultSweep, AFailingRestoreWriteWhileAnErrorUnwindsLetsThatErrorThrough) {
+    const Reference& ref = reference();
+    const unsigned long last = ref.run.acquisitions;
+    // Writes before the restore: the preparation's, then five per acquisition.
+    const std::size_t preparation = ref.restoreStart - 5 * last;
+    for (unsigned long n : {1ul, last / 2 + 1, last}) {
+        for (std::size_t step = 0; step < kRestoreKinds.size(); ++step) {
+            const kcSimFifoWrite::Kind kind = kRestoreKinds[step];
+            const std::size_t failingWrite = preparation + 5 * n + step + 1;
+            for (bool timeout : {true, false}) {
+                SCOPED_TRACE("acquisition " + std::to_string(n) + ", restore step " + std::to_string(step + 1));
+                // A timeout reaches the caller with the result filled, an
+                // empty handle as kcBadPointer with the result untouched.
+                kcSimFifoFaults faults;
+                (timeout ? faults.timeoutAt : faults.emptyHandleAt) = n;
+                faults.failWriteAt = failingWrite;
+                const DriverRun run = runDriver(faults);
+                EXPECT_EQ(run.seen, timeout ? typeid(kcTimeout::Expired).name() : typeid(kcBadPointer).name());
+                if (timeout) expectFilledAfter(run, n - 1);
+                EXPECT_EQ(isSentinel(run.result), !timeout);
+                // The rest of the restore still ran.
+                ASSERT_EQ(run.log.size(), failingWrite + kRestoreKinds.size() - step - 1);
+                EXPECT_FALSE(run.log[failingWrite - 1].applied);
+                EXPECT_EQ(run.log[failingWrite - 1].kind, kind);
+                EXPECT_EQ(without(run.after, kind), without(run.found, kind));
+            }
+        }
+    }
+}
+
+// Each fault at a chosen acquisition, and a run on no FIFO at all: what the
+// caller sees, whether the result was filled and with what, and the FIFO
+// back as found.
 TEST(ColorBalance, EachFailureReachesTheCallerAsDocumentedWithTheFifoRestored) {
-    kcColorBalanceResult result;
-    result.exposure(-7.0);  // no run produces it: tells whether the driver wrote the result
+    kcColorBalanceResult result = sentinel();
     EXPECT_THROW(kfColorBalance(kcPtrHandle<kcAcqFifo>(), kcColorBalanceParams(), result, nullptr, 0), kcBadPointer);
-    EXPECT_EQ(result.exposure(), -7.0);
+    EXPECT_TRUE(isSentinel(result));
 
     using F = kcSimFifoFaults;
-    const std::wstring newTimeout = L"timeout: timeout expired";
+    const std::string returns = "return", expired = typeid(kcTimeout::Expired).name(),
+                      failure = typeid(kcStatusFailure).name(), badPointer = typeid(kcBadPointer).name();
     static constexpr kcSimFifoWrite::Kind lut = kcSimFifoWrite::eInputLut;  // only the restore writes it
-    enum { kOwnLut = 1, kDiag = 2, kSwitchTimesOut = 4 };
     struct Case {
         const char* what;
         void (*arm)(kcSimFifoFaults&);
         int setup;
-        std::wstring seen;
-        int steps;  // images the tool saw before the result was filled; -1: untouched
+        const std::string& seen;
+        std::wstring message;  // its start
+        int steps;             // images the tool saw before the result was filled; -1: untouched
         long code;
         unsigned long acqNumber, acquisitions;
     };
     // clang-format off
     const Case cases[] = {
-        {"later fails", [](F& f) { f.failureCodeAt = 40; f.failureCode = 18; }, 0, L"", 39, 18, 40, 40},
-        {"unbound", [](F& f) { f.unboundImageAt = 25; }, 0, L"", 24, 0, 25, 25},
-        {"timeout 3", [](F& f) { f.timeoutAt = 3; }, kDiag, newTimeout, 2, 0, 2, 3},
-        {"timeout 50", [](F& f) { f.timeoutAt = 50; }, 0, newTimeout, 49, 0, 49, 50},
-        {"switch timeout", [](F&) {}, kSwitchTimesOut, L"timeout: trigger model switch timed out", -1, 0, 0, 0},
-        {"attention", [](F& f) { f.attentionFailureBefore = 3; f.attentionStatus = 1234; }, 0,
-         L"failure: operation failed with status 1234", -1, 0, 0, 2},
+        {"fails", [](F& f) { f.failureCodeAt = 4; f.failureCode = 18; }, 0, returns, L"", 3, 18, 4, 4},
+        {"unbound", [](F& f) { f.unboundImageAt = 3; }, 0, returns, L"", 2, 0, 3, 3},
+        {"timeout", [](F& f) { f.timeoutAt = 3; }, kDiag, expired, L"timeout expired", 2, 0, 2, 3},
+        {"switch timeout", [](F&) {}, kSwitchTimesOut, expired, L"trigger model switch timed out", -1, 0, 0, 0},
+        {"attention", [](F& f) { f.attentionFailureBefore = 3; f.attentionStatus = 1234; }, 0, failure,
+         L"operation failed with status 1234", -1, 0, 0, 2},
         {"restore fails unwinding",
          [](F& f) { f.attentionFailureBefore = 2; f.attentionStatus = 99; f.failWriteAt = 1; f.failWriteKind = lut; },
-         kOwnLut, L"failure: operation failed with status 99", -1, 0, 0, 1},
-        {"diagnostics timeout", [](F& f) { f.failureCodeAt = 1; f.timeoutAt = 2; }, kDiag,
-         L"timeout: simulated timeout of acquisition 2", 0, 1, 1, 2},
-        {"diagnostics empty", [](F& f) { f.failureCodeAt = 1; f.emptyHandleAt = 2; }, kDiag, L"bad pointer: ", 0, 1, 1, 2},
-        {"diagnostics unbound", [](F& f) { f.failureCodeAt = 2; f.unboundImageAt = 1; }, kDiag, L"", 0, 0, 1, 2},
-        {"diagnostics fails", [](F& f) { f.failureCodeAt = 1; f.unboundImageAt = 2; }, kDiag, L"", 0, 1, 1, 2},
+         kOwnLut, failure, L"operation failed with status 99", -1, 0, 0, 1},
+        {"diagnostics timeout", [](F& f) { f.failureCodeAt = 1; f.timeoutAt = 2; }, kDiag, expired,
+         L"simulated timeout of acquisition 2", 0, 1, 1, 2},
+        {"diagnostics empty", [](F& f) { f.failureCodeAt = 1; f.emptyHandleAt = 2; }, kDiag, badPointer, L"", 0, 1, 1, 2},
+        {"diagnostics unbound", [](F& f) { f.failureCodeAt = 2; f.unboundImageAt = 1; }, kDiag, returns, L"", 0, 0, 1, 2},
+        {"diagnostics fails", [](F& f) { f.failureCodeAt = 1; f.unboundImageAt = 2; }, kDiag, returns, L"", 0, 1, 1, 2},
     };
     // clang-format on
-    kcColorBalanceParams params[2];  // replacing the LUT, keeping it
-    params[1].usePositive8BitLut(false);
-    const std::vector<kcColorCameraSettings> hand[2] = {handResults(makeFifo(), params[0], 50),
-                                                        handResults(makeFifo(), params[1], 50)};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        kcPtrHandle<ExpiringTriggerFifo> fifo = makeFifo<ExpiringTriggerFifo>();
-        const FifoState found = stateOf(*fifo);
-        const int own = c.setup & kOwnLut;
         kcSimFifoFaults faults;
         c.arm(faults);
-        fifo->setFaults(faults);
-        fifo->armed = (c.setup & kSwitchTimesOut) != 0;
-        kcDiagObject diag;
-        result = kcColorBalanceResult();
-        result.exposure(-7.0);
-        std::wstring seen;
-        try {
-            kfColorBalance(fifo, params[own], result, (c.setup & kDiag) != 0 ? &diag : nullptr, kRecordResultImages);
-        } catch (const kcTimeout::Expired& e) {
-            seen = L"timeout: " + e.message();
-        } catch (const kcStatusFailure& e) {
-            seen = L"failure: " + e.message();
-        } catch (const kcBadPointer& e) {
-            seen = L"bad pointer: " + e.message();
-        }
-        fifo->setFaults(kcSimFifoFaults());
-        fifo->armed = false;
-        EXPECT_TRUE(seen.starts_with(c.seen) && seen.empty() == c.seen.empty())
-            << std::string(seen.begin(), seen.end());
+        const DriverRun run = runDriver(faults, c.setup);
+        EXPECT_EQ(run.seen, c.seen);
+        EXPECT_TRUE(run.message.starts_with(c.message)) << std::string(run.message.begin(), run.message.end());
         if (c.steps < 0) {
-            EXPECT_EQ(result.exposure(), -7.0);
+            EXPECT_TRUE(isSentinel(run.result));
         } else {
-            EXPECT_EQ(settingsOf(result), hand[own].at(static_cast<std::size_t>(c.steps)));
-            EXPECT_TRUE(c.steps < 30 || settingsOf(result) != hand[own][0]) << "the search had not moved";
-            EXPECT_EQ(result.acqInfo().failure().code(), c.code);
-            EXPECT_EQ(result.acqInfo().acquisitionNumber(), c.acqNumber);
-            EXPECT_EQ(result.positive8BitLut(), own == 0);
+            expectFilledAfter(run, static_cast<std::size_t>(c.steps));
+            EXPECT_EQ(run.result.acqInfo().failure().code(), c.code);
+            EXPECT_EQ(run.result.acqInfo().acquisitionNumber(), c.acqNumber);
         }
-        EXPECT_EQ(fifo->acquisitionCount(), c.acquisitions);
-        EXPECT_EQ(diag.numRecords(), 0);
-        EXPECT_EQ(stateOf(*fifo), found);
+        EXPECT_EQ(run.acquisitions, c.acquisitions);
+        EXPECT_EQ(run.diagRecords, 0);
+        EXPECT_EQ(run.after, run.found);
     }
 }
 
