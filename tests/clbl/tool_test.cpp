@@ -37,7 +37,6 @@ protected:
 };
 using Tool = ToolTest;
 using CandidateSelection = ToolTest;
-using ColorInitialisation = ToolTest;
 }  // namespace
 
 TEST_F(Tool, EmptyImageHandleThrowsBadPointerAndChangesNothing) {

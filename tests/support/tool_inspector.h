@@ -11,17 +11,11 @@ public:
 
     kcColorBalanceToolState& state() { return *tool_.state_; }
     kcColorCameraSettings& current() { return tool_.currentSettings_; }
-    kcColorCameraSettings& best() { return tool_.bestSettings_; }
     bool& greyMode() { return tool_.greyMode_; }
-    bool& done() { return tool_.done_; }
     kcColorBalanceParams& params() { return tool_.params_; }
     std::vector<kcColorBalanceMeasuredSetting>& tried() { return tool_.triedSettings_; }
 
     bool assignNextSettings(bool check) { return tool_.assignNextSettings(check); }
-    void initializeSettingsForColorImage(bool restart) { tool_.initializeSettingsForColorImage(restart); }
-    void initializeSettingsForColorImageUsingLastBestResult() {
-        tool_.initializeSettingsForColorImageUsingLastBestResult();
-    }
     kcColorCameraSettings greyStep(const kcPelBuffer<unsigned char>& image) {
         return tool_.nextSettingsFromGreyImage(image, nullptr, 0);
     }
