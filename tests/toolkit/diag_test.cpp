@@ -30,10 +30,9 @@ TEST(DiagObject, KeepsRecordsTheirEntriesAndDrawnTextInOrder) {
     EXPECT_EQ(&stored, &first);
     EXPECT_EQ(stored.annotations(), (std::vector<std::wstring>{L"Color image", L"second note"}));
     ASSERT_EQ(stored.sketches().size(), 2u);
-    EXPECT_EQ(stored.sketches()[0].name, L"Color Balance Result Text");
-    EXPECT_EQ(stored.sketches()[0].coordinates, kcDisplay::eImageCoordinates);
-    EXPECT_EQ(stored.sketches()[0].sketch, sketch);
-    EXPECT_EQ(stored.sketches()[1].name, L"empty");
+    const kcDiagSketch& drawn = stored.sketches()[0];
+    EXPECT_TRUE(drawn.name == L"Color Balance Result Text" && drawn.coordinates == kcDisplay::eImageCoordinates &&
+                drawn.sketch == sketch && stored.sketches()[1].name == L"empty");
     EXPECT_THROW(diag.diagRecord(101), kcBadArgument);
     EXPECT_THROW(diag.diagRecord(-1), kcBadArgument);
 }
@@ -53,11 +52,11 @@ TEST(DiagRecord, SharesOrCopiesTheWindowOfImagesAsAsked) {
     const std::vector<kcDiagImage>& images = record.images();
     ASSERT_EQ(images.size(), 4u);
     EXPECT_TRUE(images[0].isColor && images[1].isColor && !images[2].isColor && !images[3].isColor);
-    EXPECT_EQ(images[0].color.plane1().pointToRow(2)[3], 77) << "shared";
-    EXPECT_EQ(images[1].color.plane1().pointToRow(2)[3], 0) << "copied";
-    EXPECT_EQ(images[2].grey.pointToRow(1)[1], 99) << "shared";
-    EXPECT_EQ(images[3].grey.width(), 2);
-    EXPECT_EQ(images[3].grey.pointToRow(0)[1], 50) << "copied";
+    // Shared, copied, shared, and the window alone copied.
+    EXPECT_EQ(std::vector<int>({images[0].color.plane1().pointToRow(2)[3], images[1].color.plane1().pointToRow(2)[3],
+                                images[2].grey.pointToRow(1)[1], int(images[3].grey.width()),
+                                images[3].grey.pointToRow(0)[1]}),
+              std::vector<int>({77, 0, 99, 2, 50}));
     EXPECT_THROW(record.image(kc3PlanePelBuffer(), false), kcBadArgument);
     EXPECT_THROW(record.image(kcPelBuffer_const<unsigned char>(), true), kcBadArgument);
 }

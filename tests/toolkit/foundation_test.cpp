@@ -72,18 +72,14 @@ TEST(PtrHandle, SharesOneCountAndDeletesWithTheLastHandleEvenABaseOne) {
     kcPtrHandle<Derived> first(new Derived(deletions));
     {
         kcPtrHandle<Base> asBase = first;
-        EXPECT_EQ(first.useCount(), 2);
         asBase->value = 9;
-        EXPECT_EQ(first->value, 9);
+        EXPECT_TRUE(first.useCount() == 2 && first->value == 9);
     }
-    EXPECT_EQ(first.useCount(), 1);
     kcPtrHandle<Base> last = first;
     first = kcPtrHandle<Derived>();
-    EXPECT_EQ(deletions, 0);
+    EXPECT_TRUE(deletions == 0 && last.useCount() == 1);
     last = kcPtrHandle<Base>();
-    EXPECT_EQ(deletions, 1);
-
-    EXPECT_EQ(last.useCount(), 0);
+    EXPECT_TRUE(deletions == 1 && last.useCount() == 0);
     EXPECT_THROW(*last, kcBadPointer);
     EXPECT_THROW(last->value++, kcBadPointer);
 }

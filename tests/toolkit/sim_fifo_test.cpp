@@ -1,5 +1,5 @@
-// The simulated FIFO: properties applied to its images, taps, triggering,
-// the write log and every injected fault.
+// The simulated FIFO: properties applied to its images, taps and the LUT.
+// The driver's tests use its write log and injected faults throughout.
 #include "toolkit/sim/sim_fifo.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +18,9 @@ constexpr int kAll = kcContrastBrightnessProp::kAllTaps;
 
 kcSimCamera quietCamera() { return kcSimCamera(kcSimScene::builtIn("chart", kWidth, kHeight), 1, false); }
 
-kcPtrHandle<kcAcqImage> acquire(kcAcqFifo& fifo, kcAcquireInfo* info = nullptr) {
+kcPtrHandle<kcAcqImage> acquire(kcAcqFifo& fifo) {
     fifo.start(0);
-    kcAcqFifo::CompleteArgs args;
-    args.acqInfo = info;
-    return fifo.completeAcq(args);
+    return fifo.completeAcq(kcAcqFifo::CompleteArgs());
 }
 
 // Every pel of every plane.
@@ -36,7 +34,7 @@ std::vector<int> pels(const kc3PlanePelBuffer& image) {
 
 }  // namespace
 
-TEST(SimFifo, RendersWithItsCurrentPropertiesLutAndTaps) {
+TEST(SimFifo, RendersWithItsCurrentPropertiesLutAndTapsRefusesBadValuesAndOffersItsChosenProperties) {
     kcSimFifoOptions options;
     options.numTaps = 2;
     kcSimFifo fifo(quietCamera(), options);
@@ -65,16 +63,9 @@ TEST(SimFifo, RendersWithItsCurrentPropertiesLutAndTaps) {
     EXPECT_THROW(fifo.contrast(kcContrastBrightnessProp::eChannel2), kcBadArgument);
     options.numTaps = 0;
     EXPECT_THROW(kcSimFifo(quietCamera(), options), kcBadArgument);
-}
 
-TEST(SimFifo, IsSharedThroughABaseHandleAndOffersOnlyItsChosenProperties) {
-    kcPtrHandle<kcSimFifo> sim(new kcSimFifo(quietCamera()));
-    kcPtrHandle<kcAcqFifo> fifo(sim);
-    fifo->properties().exposureProp().exposure(0.015);
-    EXPECT_EQ(sim->exposure(), 0.015);
-    sim = kcPtrHandle<kcSimFifo>();
-    EXPECT_TRUE(acquire(*fifo)->isBound());
-    kcSimFifoOptions options;
+    // Only the chosen properties are offered.
+    options.numTaps = 1;
     options.exposureProp = false;
     kcSimFifo partial(quietCamera(), options);
     EXPECT_THROW(partial.properties().exposureProp(), kcPropertyNotSupported);
