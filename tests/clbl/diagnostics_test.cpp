@@ -3,15 +3,13 @@
 // failing diagnostics acquisition reaches the caller is in the driver's
 // failure table.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <limits>
 #include <new>
 
 #include "clbl/driver.h"
 #include "clbl/internal/result_diagnostics.h"
+#include "tests/support/address_space_limit.h"
 #include "tests/support/fifo_test_support.h"
 #include "toolkit/diag/diag_object.h"
 #include "toolkit/foundation/exceptions.h"
@@ -47,13 +45,6 @@ public:
 private:
     kcPtrHandle<kcAcqImage> image_;
 };
-
-// Bytes of address space the process uses now.
-unsigned long long addressSpaceInUse() {
-    unsigned long long pages = 0;
-    std::ifstream("/proc/self/statm") >> pages;
-    return pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE));
-}
 
 std::vector<std::wstring> sketchedLines(const kcColorBalanceResult& result) {
     kcDiagObject diag;
@@ -137,18 +128,16 @@ TEST(ColorBalanceDiagnostics, MakesTheMonochromeRecordBeforeConvertingItsImage) 
     kcPtrHandle<PreparedImageFifo> fifo(new PreparedImageFifo(kc3PlanePelBuffer(plane, plane, plane)));
     kcDiagObject diag;
     kcAcquireInfo info;
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
-    rlimit tight = saved;
-    tight.rlim_cur = addressSpaceInUse() + 8 * 1024 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
     bool outOfMemory = false;
-    try {
-        kfRecordResultDiagnostics(fifo, kcColorBalanceResult(), info, diag, kRecordResultImages);
-    } catch (const std::bad_alloc&) {
-        outOfMemory = true;
+    {
+        ScopedAddressSpaceLimit limit(8 * 1024 * 1024);
+        ASSERT_TRUE(limit.active());
+        try {
+            kfRecordResultDiagnostics(fifo, kcColorBalanceResult(), info, diag, kRecordResultImages);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
     }
-    ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
     ASSERT_TRUE(outOfMemory);
     ASSERT_EQ(diag.numRecords(), 2);
     EXPECT_TRUE(diag.diagRecord(1).images().empty());
