@@ -1,13 +1,19 @@
 // tests/clbl/candidate_tables_test.cpp
+// The candidate tables of the search and the snapping of settings to steps.
 #include "clbl/internal/candidate_tables.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
+
+#include "clbl/internal/snap_to_step.h"
+#include "tests/support/search_runner.h"
 
 namespace {
 using Table = std::vector<kcColorCameraSettings>;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 }  // namespace
 
 TEST(InitialTable, DegenerateRangesAndADisabledExposureGiveOneRung) {
@@ -78,4 +84,27 @@ TEST(CandidateGrid, ClampsSnapsAndKeepsDisabledAxesUnclamped) {
     // A spread above 33.3 makes the lower exposure negative: raised to the start.
     const Table huge = candidateGridAround(p, kcColorCameraSettings(0.01, 0.5, 0.5), 40.0, {}, true);
     EXPECT_EQ(huge.front().exposure(), 1e-6);
+}
+
+// The setter accepts any exposure step from 0 up, infinity included; 0 x
+// infinity once made the snapped exposure NaN, which the search then
+// proposed to the camera and returned as its result.
+TEST(SnapToStep, AnInfiniteStepSnapsFiniteValuesToZeroAndNeverToNaN) {
+    EXPECT_EQ(snapToStep(0.0, kInfinity), 0.0);
+    EXPECT_EQ(snapToStep(0.02, kInfinity), 0.0);
+    EXPECT_EQ(snapToStep(-3.0, kInfinity), 0.0);
+    EXPECT_EQ(snapToStep(kInfinity, kInfinity), kInfinity);  // no multiple can be formed: unchanged
+    EXPECT_EQ(snapToStep(0.3, 0.25), 0.25);                  // ordinary steps as before
+    EXPECT_EQ(snapToStep(0.05, 0.0), 0.05);
+
+    kcColorBalanceParams params;
+    params.isBrightnessEnabled(false);
+    params.minExposureStepSize(kInfinity);
+    params.minContrastStepSize(0.0);
+    params.exposureRange(kcRange(0.0, 0.0));
+    const search_runner::SearchRun run =
+        search_runner::runSimulatedSearch("chart", 64, 48, 3, params, kcColorCameraSettings(0.0, 0.0, 0.25), 10000);
+    ASSERT_TRUE(run.done);
+    for (const kcColorCameraSettings& s : run.proposals) ASSERT_FALSE(std::isnan(s.exposure()));
+    EXPECT_EQ(run.result.exposure(), 0.0);
 }
