@@ -11,30 +11,26 @@
 #include "py_cameras.h"
 #include "py_errors.h"
 #include "py_images.h"
+#include "py_interrupt.h"
 #include "py_module.h"
 #include "py_records.h"
 #include "toolkit/diag/diag_object.h"
 #include "toolkit/sys/attention.h"
 
 namespace {
-// Python runs signal handlers only on its main thread; recorded at import.
-unsigned long mainThreadIdent = 0;
-
 // While a balance runs, the driver's stop check before each acquisition
-// also runs Python's pending signal handlers (on the main thread only). A
-// KeyboardInterrupt they raise is thrown as error_already_set: the driver
-// restores the camera while it passes, and Python sees the original error.
-// The handler that was installed before keeps being asked as well.
+// also runs Python's pending signal handlers and passes a recorded Ctrl-C
+// on (on the main thread only). What they raise is thrown as
+// error_already_set: the driver restores the camera while it passes, and
+// Python sees the original error. The handler that was installed before
+// keeps being asked as well.
 class kcPythonAttention {
 public:
     kcPythonAttention() {
         kcAttentionHandler previous = ksys_set_attention_handler({});
         previous_ = previous;
         ksys_set_attention_handler([previous]() -> long {
-            if (PyThread_get_thread_ident() == mainThreadIdent) {
-                py::gil_scoped_acquire gil;
-                if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-            }
+            kcDeferredInterrupt::check();
             return previous ? previous() : 0;
         });
     }
@@ -166,19 +162,30 @@ py::object balance(const py::object& camera, const kcColorBalanceParams& params,
 
     kcPyResult result;
     bool timedOut = false;
-    kfWithModuleLock([&] {
-        cam.beginRun();
-        struct EndRun {
-            kcPyCamera& cam;
-            ~EndRun() { cam.endRun(); }
-        } endRun{cam};
-        const kcPythonAttention attention;
-        try {
-            kfColorBalance(fifo, adapted, result.record, diag.get(), diagnostics ? kRecordResultImages : 0);
-        } catch (const kcTimeout::Expired&) {
-            timedOut = true;
-        }
-    });
+    kcDeferredInterrupt interrupt;
+    try {
+        kfWithModuleLock([&] {
+            cam.beginRun();
+            struct EndRun {
+                kcPyCamera& cam;
+                ~EndRun() { cam.endRun(); }
+            } endRun{cam};
+            const kcPythonAttention attention;
+            try {
+                kfColorBalance(fifo, adapted, result.record, diag.get(), diagnostics ? kRecordResultImages : 0);
+            } catch (const kcTimeout::Expired&) {
+                timedOut = true;
+            }
+        });
+    } catch (const py::error_already_set& failure) {
+        interrupt.deliver(&failure);
+        throw;
+    } catch (...) {
+        interrupt.deliver();
+        throw;
+    }
+    // A Ctrl-C during the restore, once the camera is back as found.
+    interrupt.deliver();
     if (diag) result.diagnostics = diagnosticsOf(*diag);
 
     if (timedOut) {
@@ -205,7 +212,7 @@ py::object balance(const py::object& camera, const kcColorBalanceParams& params,
 }  // namespace
 
 void kfBindSearch(py::module_& m) {
-    mainThreadIdent = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
+    kfRecordMainThread();
 
     py::class_<kcPyTool>(m, "Tool", R"doc(
 The search driven image by image: the tool never touches a camera.
@@ -244,7 +251,11 @@ LUT and trigger it had on entry on every way out; apply the result with
 - AcquisitionError (with ``code``, ``text`` and ``result``) when an
   acquisition fails; TimeoutError (with ``result``) when one times out;
 - an exception raised by a Python camera's method comes out unchanged;
-- Ctrl-C stops the search at its next check and raises KeyboardInterrupt.
+- Ctrl-C stops the search at its next check and raises KeyboardInterrupt
+  once the camera is restored; it never cuts a camera method short, except
+  when pressed twice while grab() runs (a camera that hangs). The SIGINT
+  handler is asked at the check (and after the restore) as Python would;
+  one that does not raise lets the search go on.
 
 With diagnostics=True, result.diagnostics holds the colour and monochrome
 records of one more image taken at the end.

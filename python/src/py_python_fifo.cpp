@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "py_images.h"
+#include "py_interrupt.h"
 #include "toolkit/acq/acq_props.h"
 #include "toolkit/acq/trigger_model.h"
 #include "toolkit/foundation/exceptions.h"
@@ -205,6 +206,7 @@ kcPtrHandle<kcAcqImage> kcPythonCameraFifo::completeAcq(const CompleteArgs& args
     py::gil_scoped_acquire gil;
     py::object delivered;
     try {
+        const kcInterruptibleCall interruptible;
         delivered = methods_->grab();
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_TimeoutError)) throw;

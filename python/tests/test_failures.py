@@ -125,6 +125,66 @@ def test_ctrl_c_stops_the_search_at_its_next_check():
     assert state == before
 
 
+# (grab 3 raises Boom; Ctrl-C pressed that often in grab 3, after its image;
+#  that often in the first restore write, before the write; a SIGINT handler
+#  of one's own that does not raise; what balance raises)
+CTRL_C = [
+    (True, 0, 1, False, KeyboardInterrupt),
+    (True, 0, 2, False, KeyboardInterrupt),
+    (True, 0, 2, True, Boom),
+    (False, 1, 1, False, KeyboardInterrupt),  # the search stops at its next check
+    (False, 2, 1, False, KeyboardInterrupt),  # the second press ends grab() at once
+]
+
+
+@pytest.mark.parametrize("boom,in_grab,in_restore,handler,raised", CTRL_C)
+def test_ctrl_c_never_cuts_the_restore_short(sensor_camera, boom, in_grab, in_restore, handler, raised):
+    camera = sensor_camera(fail={3: Boom("grab")} if boom else None)
+    before = camera.snapshot()
+    events = []
+
+    def press(times):
+        for _ in range(times):
+            signal.raise_signal(signal.SIGINT)
+
+    def grab(grab=camera.grab):
+        image = grab()
+        if camera.grabs == 3:
+            press(in_grab)
+            events.append("grab 3 returns")
+        return image
+
+    def restore_write(setter):
+        def write(value):
+            if camera.grabs >= 3 and "restore" not in events:
+                events.append("restore")
+                press(in_restore)
+            setter(value)
+
+        return write
+
+    camera.grab = grab
+    for name in ("set_exposure", "set_contrast", "set_brightness", "set_lut"):
+        setattr(camera, name, restore_write(getattr(camera, name)))
+    handled = []
+    previous = signal.getsignal(signal.SIGINT)
+    installed = (lambda signum, frame: handled.append(signum)) if handler else previous
+    signal.signal(signal.SIGINT, installed)
+    try:
+        with pytest.raises(raised) as caught:
+            colorbal.balance(camera)
+        if boom and not handler:  # raised while the camera's error passed
+            assert isinstance(caught.value.__context__, Boom)
+        # The handler is put back, and asked once for presses that came
+        # before it could run.
+        assert signal.getsignal(signal.SIGINT) is installed
+        assert handled == [signal.SIGINT] * bool(handler)
+    finally:
+        signal.signal(signal.SIGINT, previous)
+    assert camera.snapshot() == before
+    assert events == ["grab 3 returns"] * (in_grab == 1) + ["restore"]
+
+
 def grey_sensor_camera(sensor_camera, image):
     camera = sensor_camera()
     camera.grab = lambda: image
