@@ -3,14 +3,30 @@
 // it beside the plain Python types of colorbal._types.
 #include <pybind11/pybind11.h>
 
+#include <chrono>
 #include <mutex>
 
 #include "py_cameras.h"
 #include "py_errors.h"
 #include "py_module.h"
 
-std::recursive_mutex& kfModuleLock() {
-    static std::recursive_mutex lock;
+std::recursive_timed_mutex& kfModuleLock() {
+    static std::recursive_timed_mutex lock;
+    return lock;
+}
+
+std::unique_lock<std::recursive_timed_mutex> kfLockModule() {
+    // How often a waiting thread looks for signals: short enough for Ctrl-C
+    // to feel immediate, long enough to cost nothing.
+    constexpr std::chrono::milliseconds kSignalCheck{50};
+    std::unique_lock<std::recursive_timed_mutex> lock(kfModuleLock(), std::try_to_lock);
+    while (!lock.owns_lock()) {
+        {
+            py::gil_scoped_release release;
+            if (lock.try_lock_for(kSignalCheck)) break;
+        }
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    }
     return lock;
 }
 

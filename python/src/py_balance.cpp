@@ -162,30 +162,23 @@ py::object balance(const py::object& camera, const kcColorBalanceParams& params,
 
     kcPyResult result;
     bool timedOut = false;
-    kcDeferredInterrupt interrupt;
-    try {
-        kfWithModuleLock([&] {
-            cam.beginRun();
-            struct EndRun {
-                kcPyCamera& cam;
-                ~EndRun() { cam.endRun(); }
-            } endRun{cam};
-            const kcPythonAttention attention;
-            try {
-                kfColorBalance(fifo, adapted, result.record, diag.get(), diagnostics ? kRecordResultImages : 0);
-            } catch (const kcTimeout::Expired&) {
-                timedOut = true;
-            }
-        });
-    } catch (const py::error_already_set& failure) {
-        interrupt.deliver(&failure);
-        throw;
-    } catch (...) {
-        interrupt.deliver();
-        throw;
-    }
-    // A Ctrl-C during the restore, once the camera is back as found.
-    interrupt.deliver();
+    // Taken before Ctrl-C is deferred, so that Ctrl-C ends a wait for
+    // another thread's balance before this camera is touched.
+    const std::unique_lock<std::recursive_timed_mutex> lock = kfLockModule();
+    kfDeferringCtrlC([&] {
+        py::gil_scoped_release release;
+        cam.beginRun();
+        struct EndRun {
+            kcPyCamera& cam;
+            ~EndRun() { cam.endRun(); }
+        } endRun{cam};
+        const kcPythonAttention attention;
+        try {
+            kfColorBalance(fifo, adapted, result.record, diag.get(), diagnostics ? kRecordResultImages : 0);
+        } catch (const kcTimeout::Expired&) {
+            timedOut = true;
+        }
+    });
     if (diag) result.diagnostics = diagnosticsOf(*diag);
 
     if (timedOut) {

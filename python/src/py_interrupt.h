@@ -12,6 +12,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include <utility>
+
 namespace py = pybind11;
 
 // Records the main thread's identity; called once when the module is loaded.
@@ -45,6 +47,24 @@ private:
 
     bool owner_ = false;
 };
+
+// Runs `work` with Ctrl-C deferred on the main thread: a request recorded
+// while it runs reaches the SIGINT handler once it has ended, whichever way.
+// Called with the GIL held.
+template <class Work>
+void kfDeferringCtrlC(Work&& work) {
+    kcDeferredInterrupt interrupt;
+    try {
+        std::forward<Work>(work)();
+    } catch (const py::error_already_set& failure) {
+        interrupt.deliver(&failure);
+        throw;
+    } catch (...) {
+        interrupt.deliver();
+        throw;
+    }
+    interrupt.deliver();
+}
 
 // Marks a grab() call: the first Ctrl-C is only recorded, so that the image
 // is delivered and the search stops at its next check, but a second one

@@ -14,6 +14,7 @@
 #include "clbl/params.h"
 #include "py_cameras.h"
 #include "py_errors.h"
+#include "py_interrupt.h"
 #include "py_module.h"
 
 namespace {
@@ -248,7 +249,13 @@ for a run asked for them, the records of the result images: dicts with
                     throw py::type_error("camera must be a colorbal.Camera, not " +
                                          std::string(py::str(py::type::handle_of(camera).attr("__name__"))));
                 const kcOpenedCamera opened = camera.cast<kcPyCamera&>().open(camera);
-                kfWithModuleLock([&] { r.record.setFifoProperties(opened.fifo); });
+                // Ctrl-C never leaves the camera half written: it is passed
+                // on once every setting is.
+                const std::unique_lock<std::recursive_timed_mutex> lock = kfLockModule();
+                kfDeferringCtrlC([&] {
+                    py::gil_scoped_release release;
+                    r.record.setFifoProperties(opened.fifo);
+                });
             },
             py::arg("camera"), "Writes the settings to the camera, and the identity LUT when positive_lut is set.");
     m.attr("Result").attr("__hash__") = py::none();

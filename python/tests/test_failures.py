@@ -5,7 +5,9 @@ import _thread
 import functools
 import itertools
 import math
+import operator
 import signal
+import threading
 
 import numpy as np
 import pytest
@@ -183,6 +185,47 @@ def test_ctrl_c_never_cuts_the_restore_short(sensor_camera, boom, in_grab, in_re
         signal.signal(signal.SIGINT, previous)
     assert camera.snapshot() == before
     assert events == ["grab 3 returns"] * (in_grab == 1) + ["restore"]
+
+
+def test_ctrl_c_never_leaves_a_camera_half_applied(sensor_camera):
+    result = colorbal.balance(sensor_camera())
+    camera = sensor_camera()
+    set_exposure = camera.set_exposure
+
+    def pressed(seconds):
+        signal.raise_signal(signal.SIGINT)
+        set_exposure(seconds)
+
+    camera.set_exposure = pressed
+    with pytest.raises(KeyboardInterrupt):
+        result.apply(camera)
+    assert (camera.get_exposure(), camera.get_contrast(), camera.get_brightness()) == tuple(result.settings)
+
+
+def test_ctrl_c_ends_a_wait_for_another_threads_balance(sensor_camera):
+    camera = sensor_camera()
+    holding, release, gave_up = threading.Event(), threading.Event(), []
+
+    def held_grab(grab=camera.grab):
+        if not holding.is_set():
+            holding.set()
+            gave_up.append(not release.wait(30))
+        return grab()
+
+    camera.grab = held_grab
+    other = threading.Thread(target=colorbal.balance, args=(camera,))
+    other.start()
+    try:
+        holding.wait()
+        # Ctrl-C arrives, then Tool() waits for the module: no Python line
+        # runs in between that could notice it.
+        steps = [functools.partial(_thread.interrupt_main, signal.SIGINT), Tool]
+        with pytest.raises(KeyboardInterrupt):
+            list(map(operator.methodcaller("__call__"), steps))
+        assert gave_up == []  # the other balance still holds the module
+    finally:
+        release.set()
+        other.join()
 
 
 def grey_sensor_camera(sensor_camera, image):
