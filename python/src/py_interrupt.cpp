@@ -67,14 +67,13 @@ kcDeferredInterrupt::kcDeferredInterrupt() {
 
 kcDeferredInterrupt::~kcDeferredInterrupt() {
     if (!owner_) return;
-    // Reached without deliver() only when the balance failed before its
-    // run; a request recorded meanwhile still reaches the handler, at
-    // Python's next chance.
+    // Still installed only when deliver() was not called: a request
+    // recorded meanwhile reaches the handler at Python's next chance.
     const bool requested = std::exchange(state().requested, false);
     try {
         uninstall();
     } catch (py::error_already_set& e) {
-        e.discard_as_unraisable("restoring the SIGINT handler after colorbal.balance");
+        e.discard_as_unraisable("putting back the SIGINT handler");
     }
     if (requested) PyErr_SetInterrupt();
 }

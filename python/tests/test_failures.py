@@ -127,9 +127,33 @@ def test_ctrl_c_stops_the_search_at_its_next_check():
     assert state == before
 
 
-# (grab 3 raises Boom; Ctrl-C pressed that often in grab 3, after its image;
-#  that often in the first restore write, before the write; a SIGINT handler
-#  of one's own that does not raise; what balance raises)
+def pressing(camera, in_grab, in_write, events):
+    """Ctrl-C pressed `in_grab` times in grab 3 once it has its image, and
+    `in_write` times in the first write after grab 3 began, before it writes."""
+
+    def press(times, event):
+        events.append(event)
+        for _ in range(times):
+            signal.raise_signal(signal.SIGINT)
+        events.append(event + " goes on")
+
+    def grab(grab=camera.grab):
+        image = grab()
+        if camera.grabs == 3:
+            press(in_grab, "grab 3")
+        return image
+
+    def write(setter):
+        return lambda value: (camera.grabs < 3 or "write" in events or press(in_write, "write"), setter(value))
+
+    camera.grab = grab
+    for name in ("set_exposure", "set_contrast", "set_brightness", "set_lut"):
+        setattr(camera, name, write(getattr(camera, name)))
+    return camera
+
+
+# (grab 3 raises Boom, presses in grab 3, presses in the first restore
+#  write, a SIGINT handler of one's own that does not raise, raised)
 CTRL_C = [
     (True, 0, 1, False, KeyboardInterrupt),
     (True, 0, 2, False, KeyboardInterrupt),
@@ -139,77 +163,45 @@ CTRL_C = [
 ]
 
 
-@pytest.mark.parametrize("boom,in_grab,in_restore,handler,raised", CTRL_C)
-def test_ctrl_c_never_cuts_the_restore_short(sensor_camera, boom, in_grab, in_restore, handler, raised):
-    camera = sensor_camera(fail={3: Boom("grab")} if boom else None)
+@pytest.mark.parametrize("boom,in_grab,in_write,own_handler,raised", CTRL_C)
+def test_ctrl_c_never_cuts_a_restore_write_short(sensor_camera, boom, in_grab, in_write, own_handler, raised):
+    events, handled = [], []
+    camera = pressing(sensor_camera(fail={3: Boom("grab")} if boom else None), in_grab, in_write, events)
     before = camera.snapshot()
-    events = []
-
-    def press(times):
-        for _ in range(times):
-            signal.raise_signal(signal.SIGINT)
-
-    def grab(grab=camera.grab):
-        image = grab()
-        if camera.grabs == 3:
-            press(in_grab)
-            events.append("grab 3 returns")
-        return image
-
-    def restore_write(setter):
-        def write(value):
-            if camera.grabs >= 3 and "restore" not in events:
-                events.append("restore")
-                press(in_restore)
-            setter(value)
-
-        return write
-
-    camera.grab = grab
-    for name in ("set_exposure", "set_contrast", "set_brightness", "set_lut"):
-        setattr(camera, name, restore_write(getattr(camera, name)))
-    handled = []
-    previous = signal.getsignal(signal.SIGINT)
-    installed = (lambda signum, frame: handled.append(signum)) if handler else previous
-    signal.signal(signal.SIGINT, installed)
+    installed = (lambda signum, frame: handled.append(signum)) if own_handler else signal.default_int_handler
+    previous = signal.signal(signal.SIGINT, installed)
     try:
         with pytest.raises(raised) as caught:
             colorbal.balance(camera)
-        if boom and not handler:  # raised while the camera's error passed
-            assert isinstance(caught.value.__context__, Boom)
-        # The handler is put back, and asked once for presses that came
-        # before it could run.
+        # Put back, and asked once for presses that came before it could run.
         assert signal.getsignal(signal.SIGINT) is installed
-        assert handled == [signal.SIGINT] * bool(handler)
     finally:
         signal.signal(signal.SIGINT, previous)
+    assert handled == [signal.SIGINT] * own_handler
+    if boom and not own_handler:  # raised while the camera's error passed
+        assert isinstance(caught.value.__context__, Boom)
     assert camera.snapshot() == before
-    assert events == ["grab 3 returns"] * (in_grab == 1) + ["restore"]
+    # grab() goes on after one press, not after two; the restore write always.
+    grab3 = {0: [], 1: ["grab 3", "grab 3 goes on"], 2: ["grab 3"]}[in_grab]
+    assert events == grab3 + ["write", "write goes on"]
 
 
 def test_ctrl_c_never_leaves_a_camera_half_applied(sensor_camera):
     result = colorbal.balance(sensor_camera())
-    camera = sensor_camera()
-    set_exposure = camera.set_exposure
-
-    def pressed(seconds):
-        signal.raise_signal(signal.SIGINT)
-        set_exposure(seconds)
-
-    camera.set_exposure = pressed
+    camera = pressing(sensor_camera(), 0, 1, [])
+    camera.grabs = 3
     with pytest.raises(KeyboardInterrupt):
         result.apply(camera)
     assert (camera.get_exposure(), camera.get_contrast(), camera.get_brightness()) == tuple(result.settings)
 
 
 def test_ctrl_c_ends_a_wait_for_another_threads_balance(sensor_camera):
-    camera = sensor_camera()
-    holding, release, gave_up = threading.Event(), threading.Event(), []
+    camera, holding, release, released = sensor_camera(), threading.Event(), threading.Event(), []
 
     def held_grab(grab=camera.grab):
-        if not holding.is_set():
-            holding.set()
-            gave_up.append(not release.wait(30))
+        holding.set()
+        released.append(release.wait(30))  # False: Ctrl-C did not end the wait below
+        release.set()
         return grab()
 
     camera.grab = held_grab
@@ -222,10 +214,10 @@ def test_ctrl_c_ends_a_wait_for_another_threads_balance(sensor_camera):
         steps = [functools.partial(_thread.interrupt_main, signal.SIGINT), Tool]
         with pytest.raises(KeyboardInterrupt):
             list(map(operator.methodcaller("__call__"), steps))
-        assert gave_up == []  # the other balance still holds the module
     finally:
         release.set()
         other.join()
+    assert released[0]
 
 
 def grey_sensor_camera(sensor_camera, image):
