@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/interrupt.h"
 #include "apps/colorbal/progress_fifo.h"
+#include "apps/colorbal/result_image.h"
 #include "apps/colorbal/result_warnings.h"
 #include "apps/colorbal/run_outputs.h"
 #include "apps/colorbal/scene_loading.h"
@@ -25,18 +28,6 @@ using Clock = std::chrono::steady_clock;
 double goodPelFraction(const kcSimScene& scene, std::uint64_t seed, const kcColorCameraSettings& settings) {
     kcSimCamera camera(scene, seed, false);
     return kfGoodPelFraction(camera.render(settings));
-}
-
-// Of the last colour image of the diagnostics (the one the driver takes at
-// the result); absent when there is none.
-std::optional<double> resultImageGoodPelFraction(const kcDiagObject& diag) {
-    for (long i = diag.numRecords() - 1; i >= 0; --i) {
-        for (const kcDiagImage& image : diag.diagRecord(i).images()) {
-            if (image.isColor && image.color.width() > 0 && image.color.height() > 0)
-                return kfGoodPelFraction(image.color);
-        }
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -59,11 +50,10 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
                        const kcBalanceOptions& options, std::ostream& out, std::ostream& err, bool showProgress) {
     std::unique_ptr<kcProgressLine> progressLine;
     if (showProgress) progressLine = std::make_unique<kcProgressLine>(err);
-    // A source that cannot render its good pels is measured on the result
-    // image the driver records. With diagnostics, every acquisition is
-    // recorded for the report page.
+    // With diagnostics, the driver's result records and every acquisition
+    // are kept for the report page.
     std::unique_ptr<kcDiagObject> diag;
-    if (options.diagnosticsDir || !source.goodPelFraction) diag = std::make_unique<kcDiagObject>();
+    if (options.diagnosticsDir) diag = std::make_unique<kcDiagObject>();
     std::unique_ptr<kcSearchRecorder> recorder;
     if (options.diagnosticsDir) recorder = std::make_unique<kcSearchRecorder>();
     kcProgressFifo::Callback callback;
@@ -72,7 +62,8 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
             if (rec) rec->add(p);
             if (line) line->update(p);
         };
-    kcPtrHandle<kcAcqFifo> fifo(new kcProgressFifo(source.fifo, callback));
+    const kcPtrHandle<kcProgressFifo> progressFifo(new kcProgressFifo(source.fifo, callback));
+    const kcPtrHandle<kcAcqFifo> fifo = progressFifo;
 
     kcColorBalanceResult result;
     const Clock::time_point began = Clock::now();
@@ -90,7 +81,8 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
         throw kcRunError(std::string("balancing failed: ") + e.what() + "; nothing was saved");
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
-    kfThrowIfInterrupted("the search had ended; nothing was saved or applied");
+    const std::string stoppedAfterSearch = "the search had ended; nothing was saved or applied";
+    kfThrowIfInterrupted(stoppedAfterSearch);
 
     kcBalanceReport report;
     report.source = source.description;
@@ -103,6 +95,35 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
     report.seconds = seconds;
     const long failureCode = result.acqInfo().failure().code();
     report.failureText = source.failureText ? source.failureText(failureCode) : kfFailureCodeText(failureCode);
+
+    // The driver's result records carry the settings of the search's last
+    // image, not the result's: after a search that ended well, one image is
+    // taken at the result settings, with the FIFO handed back as found, for
+    // a source that cannot render its good pels and for the report page.
+    std::optional<double> goodFractionResultImage;
+    if ((!source.goodPelFraction || options.diagnosticsDir) && !result.acqInfo().failure().isFailure()) {
+        kcAcquireInfo info;
+        try {
+            const kcPtrHandle<kcAcqImage> image = kfImageAtResult(fifo, result, info);
+            if (!image.isNull()) {
+                report.resultImage = progressFifo->acquisitions();
+                goodFractionResultImage = kfGoodPelFraction(image->get3PlanePelBuffer());
+            }
+        } catch (const kcException& e) {
+            progressLine.reset();
+            kfThrowIfInterrupted(stoppedAfterSearch);
+            throw kcRunError(std::string("cannot take the image at the result settings: ") + e.what() +
+                             "; nothing was saved");
+        }
+        kfThrowIfInterrupted(stoppedAfterSearch);
+        if (report.resultImage == 0 && !source.goodPelFraction) {
+            const long code = info.failure().code();
+            progressLine.reset();
+            err << "colorbal: the image at the result settings failed ("
+                << (source.failureText ? source.failureText(code) : kfFailureCodeText(code))
+                << "); the good pels at the result are not known\n";
+        }
+    }
     if (source.goodPelFraction) {
         try {
             report.goodFractionStart = source.goodPelFraction(report.start);
@@ -111,9 +132,8 @@ int kfBalanceAndReport(const kcBalanceSource& source, const kcColorBalanceParams
         } catch (const kcException& e) {
             throw kcRunError(std::string("cannot count the good pels at the start or result settings: ") + e.what());
         }
-    } else if (diag) {
-        // A camera is judged on the image the driver took at the result.
-        report.goodFractionResult = resultImageGoodPelFraction(*diag);
+    } else {
+        report.goodFractionResult = goodFractionResultImage;
     }
     report.warnings = kfResultWarnings(params, result, report.goodFractionResult);
 

@@ -38,7 +38,9 @@ int kfRunBalance(const kcBalanceOptions& options, std::ostream& out, std::ostrea
 // the outputs the options ask for are written and the report printed.
 // A successful and usable result is then applied, after the outputs, when
 // the source can apply it. A source without goodPelFraction is judged on
-// the colour image the driver takes at the result.
+// one image taken at the result settings after the search (also taken for
+// the report page with diagnostics), the FIFO handed back as found after
+// it on every way out.
 // Returns as kfReportRun: kExitSuccess, kExitRunFailed when the search
 // ended on a failed acquisition (the result is still printed and saved, not
 // applied), kExitUnusableResult when the result is not usable (printed and

@@ -9,6 +9,7 @@
 #include "apps/colorbal/archive_files.h"
 #include "apps/colorbal/balance_command.h"
 #include "apps/colorbal/interrupt.h"
+#include "apps/colorbal/result_image.h"
 #include "apps/colorbal/text_utf8.h"
 #include "toolkit/acq/genicam/genicam_cameras.h"
 
@@ -71,24 +72,19 @@ kcAppliedSettings applyResult(const kcPtrHandle<kcGenICamFifo>& camera, const kc
     if (leaveOut(camera->supportsBrightness(), result.brightness(), "black level", "brightness"))
         applied.brightness(0.0);
 
-    const double exposureBefore = camera->exposure();
-    const double contrastBefore = camera->contrast(kcContrastBrightnessProp::eChannel0);
-    const double brightnessBefore = camera->brightness(kcContrastBrightnessProp::eChannel0);
-    const std::vector<unsigned char> lutBefore = camera->inputLut(kc8BitInputLutProp::eLutChannel0);
+    kcFifoHandBack before(camera);
     try {
         applied.setFifoProperties(camera);
     } catch (const kcException& e) {
         std::string putBack = "its settings were put back";
         try {
-            camera->inputLut(lutBefore.data());
-            camera->setContrastEx(contrastBefore, kcContrastBrightnessProp::kAllTaps);
-            camera->setBrightnessEx(brightnessBefore, kcContrastBrightnessProp::kAllTaps);
-            camera->exposure(exposureBefore);
+            before.restore();
         } catch (const kcException& again) {
             putBack = std::string("putting its settings back failed too: ") + again.what();
         }
         throw kcRunError("cannot apply the result to camera " + id + ": " + e.what() + "; " + putBack);
     }
+    before.keep();
     camera->keepAutomaticControlsOff();
     try {
         return kcAppliedSettings{

@@ -13,13 +13,20 @@ namespace {
 // The progress line is redrawn at most this often.
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
-// The settings the FIFO holds now, when it has all three properties.
-std::optional<kcColorCameraSettings> currentSettings(kcAcqFifo& fifo) {
-    kcAcqProps& props = fifo.properties();
-    if (!props.hasExposureProp() || !props.hasContrastBrightnessProp()) return std::nullopt;
-    const kcContrastBrightnessProp& cb = props.contrastBrightnessProp();
-    return kcColorCameraSettings(props.exposureProp().exposure(), cb.contrast(kcContrastBrightnessProp::eChannel0),
-                                 cb.brightness(kcContrastBrightnessProp::eChannel0));
+// A tap write that sets channel 0.
+bool setsChannel0(long tap) { return tap == kcContrastBrightnessProp::kAllTaps || tap == 0; }
+
+// Runs `write`; on success `known` holds `value`, on failure it is forgotten
+// (the property may hold anything then) and the failure passes on.
+template <class Write>
+void remembered(std::optional<double>& known, double value, bool remember, Write write) {
+    try {
+        write();
+    } catch (...) {
+        known.reset();
+        throw;
+    }
+    if (remember) known = value;
 }
 
 }  // namespace
@@ -27,6 +34,10 @@ std::optional<kcColorCameraSettings> currentSettings(kcAcqFifo& fifo) {
 kcProgressFifo::kcProgressFifo(kcPtrHandle<kcAcqFifo> inner, Callback callback)
     : inner_(std::move(inner)), callback_(std::move(callback)) {
     if (inner_.isNull()) throw kcBadPointer(L"kcProgressFifo needs a FIFO to forward to, got an empty handle");
+    const kcAcqProps& props = inner_->properties();
+    props_ = kcAcqProps(props.hasExposureProp() ? static_cast<kcExposureProp*>(this) : nullptr,
+                        props.hasContrastBrightnessProp() ? static_cast<kcContrastBrightnessProp*>(this) : nullptr,
+                        props.has8BitInputLutProp() ? static_cast<kc8BitInputLutProp*>(this) : nullptr);
 }
 
 bool kcProgressFifo::start(unsigned long flags) { return inner_->start(flags); }
@@ -39,7 +50,7 @@ kcPtrHandle<kcAcqImage> kcProgressFifo::completeAcq(const CompleteArgs& args) {
 
     ++progress_.acquisitions;
     progress_.failed = forwarded.acqInfo->failure().isFailure() || image.isNull() || !image->isBound();
-    progress_.settings = currentSettings(*inner_);
+    progress_.settings = knownSettings();
     progress_.image = image;
     if (callback_) callback_(progress_);
     // The last image is not kept alive by the wrapper.
@@ -55,7 +66,49 @@ const kcTriggerModel& kcProgressFifo::triggerModel() const { return inner_->trig
 
 void kcProgressFifo::triggerModel(const kcTriggerModel& model) { inner_->triggerModel(model); }
 
-kcAcqProps& kcProgressFifo::properties() { return inner_->properties(); }
+std::optional<kcColorCameraSettings> kcProgressFifo::knownSettings() {
+    if (!props_.hasExposureProp() || !props_.hasContrastBrightnessProp()) return std::nullopt;
+    return kcColorCameraSettings(exposure(), contrast(eChannel0), brightness(eChannel0));
+}
+
+double kcProgressFifo::exposure() const {
+    if (!exposure_) exposure_ = inner_->properties().exposureProp().exposure();
+    return *exposure_;
+}
+
+void kcProgressFifo::exposure(double seconds) {
+    remembered(exposure_, seconds, true, [&] { inner_->properties().exposureProp().exposure(seconds); });
+}
+
+double kcProgressFifo::contrast(Channel channel) const {
+    if (channel != eChannel0) return inner_->properties().contrastBrightnessProp().contrast(channel);
+    if (!contrast_) contrast_ = inner_->properties().contrastBrightnessProp().contrast(eChannel0);
+    return *contrast_;
+}
+
+double kcProgressFifo::brightness(Channel channel) const {
+    if (channel != eChannel0) return inner_->properties().contrastBrightnessProp().brightness(channel);
+    if (!brightness_) brightness_ = inner_->properties().contrastBrightnessProp().brightness(eChannel0);
+    return *brightness_;
+}
+
+void kcProgressFifo::setContrastEx(double value, long tap) {
+    remembered(contrast_, value, setsChannel0(tap),
+               [&] { inner_->properties().contrastBrightnessProp().setContrastEx(value, tap); });
+}
+
+void kcProgressFifo::setBrightnessEx(double value, long tap) {
+    remembered(brightness_, value, setsChannel0(tap),
+               [&] { inner_->properties().contrastBrightnessProp().setBrightnessEx(value, tap); });
+}
+
+long kcProgressFifo::numTaps() const { return inner_->properties().contrastBrightnessProp().numTaps(); }
+
+std::vector<unsigned char> kcProgressFifo::inputLut(LutChannel channel) const {
+    return inner_->properties().inputLutProp().inputLut(channel);
+}
+
+void kcProgressFifo::inputLut(const unsigned char* table) { inner_->properties().inputLutProp().inputLut(table); }
 
 kcProgressLine::kcProgressLine(std::ostream& err) : err_(err), start_(Clock::now()) {}
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "toolkit/acq/acq_fifo.h"
 #include "toolkit/camera/color_camera_settings.h"
@@ -19,7 +20,8 @@ struct kcAcqProgress {
     // Acquisitions completed through the wrapper so far.
     unsigned long acquisitions = 0;
     // The FIFO's exposure, channel-0 contrast and channel-0 brightness when
-    // the acquisition completed (absent when the FIFO lacks one of them).
+    // the acquisition completed, as last written or read through the
+    // wrapper (absent when the FIFO lacks one of them).
     std::optional<kcColorCameraSettings> settings;
     // The acquisition reported a failure code or gave no bound image.
     bool failed = false;
@@ -27,7 +29,15 @@ struct kcAcqProgress {
     kcPtrHandle<kcAcqImage> image;
 };
 
-class kcProgressFifo : public kcAcqFifo {
+// The settings an image was taken at are those last written through the
+// wrapper's own property table: a camera is asked for a value only while
+// nothing was written or read through the wrapper since the last failed
+// write, so reporting costs no camera round trip per image. Writes that
+// bypass the wrapper (straight to the inner FIFO) are not seen.
+class kcProgressFifo : public kcAcqFifo,
+                       private kcExposureProp,
+                       private kcContrastBrightnessProp,
+                       private kc8BitInputLutProp {
 public:
     using Callback = std::function<void(const kcAcqProgress&)>;
 
@@ -43,16 +53,34 @@ public:
     void triggerEnable(bool enable) override;
     const kcTriggerModel& triggerModel() const override;
     void triggerModel(const kcTriggerModel& model) override;
-    // The inner FIFO's own table: property writes go straight to it.
-    kcAcqProps& properties() override;
+    // A table with the inner FIFO's properties, each forwarded to it and
+    // its exposure, channel-0 contrast and brightness remembered.
+    kcAcqProps& properties() override { return props_; }
 
     unsigned long acquisitions() const { return progress_.acquisitions; }
     const kcAcqProgress& lastProgress() const { return progress_; }
 
 private:
+    double exposure() const override;
+    void exposure(double seconds) override;
+    double contrast(Channel channel) const override;
+    double brightness(Channel channel) const override;
+    void setContrastEx(double value, long tap) override;
+    void setBrightnessEx(double value, long tap) override;
+    long numTaps() const override;
+    std::vector<unsigned char> inputLut(LutChannel channel) const override;
+    void inputLut(const unsigned char* table) override;
+
+    // The settings to report: the known values, the unknown ones read once.
+    std::optional<kcColorCameraSettings> knownSettings();
+
     kcPtrHandle<kcAcqFifo> inner_;
     Callback callback_;
     kcAcqProgress progress_;
+    kcAcqProps props_;
+    // Last written or read through the wrapper; empty when unknown (never
+    // touched, or the last write failed and may have left anything).
+    mutable std::optional<double> exposure_, contrast_, brightness_;
 };
 
 // The program's progress line on a terminal: images taken, the settings of

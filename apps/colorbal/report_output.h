@@ -41,10 +41,14 @@ struct kcBalanceReport {
     kcColorBalanceResult result;
     // Images the search acquired (the extra diagnostics image not included).
     unsigned long images = 0;
+    // The number of the acquisition taken at the result settings after the
+    // search (0: none was taken, or it failed).
+    unsigned long resultImage = 0;
     // The settings the search started at.
     kcColorCameraSettings start;
     // Good pels / all pels at the start settings and at the result: of
-    // noise-free renderings for the simulator; absent where the source
+    // noise-free renderings for the simulator; at the result, of the image
+    // taken at the result settings for a camera; absent where the source
     // cannot tell.
     std::optional<double> goodFractionStart;
     std::optional<double> goodFractionResult;

@@ -162,7 +162,10 @@ struct PageData {
     // The last image of the search at the result settings (may be null).
     const kcAcqRecord* atResult = nullptr;
     std::array<Thumbnail, 3> thumbs{};
-    std::string histogram{};  // empty: no result records' image
+    std::string histogram{};  // empty: no image shown for the result
+    // The image shown for the result is the one taken at the result
+    // settings (else the result records' image).
+    bool atResultSettings = false;
     double exportSeconds = 0.0;
 };
 
@@ -170,11 +173,11 @@ struct PageData {
 // image; an acquisition shown twice is encoded once, and a result image
 // small enough is shown from its record's own PNG. Appends what it writes.
 std::array<Thumbnail, 3> writeThumbnails(const kcSearchRecorder& recorder, const kcRecordedImage& resultImage,
-                                         const kcDiagObject& diag, kcWholeDirectory& dir,
+                                         bool atResultSettings, const kcDiagObject& diag, kcWholeDirectory& dir,
                                          std::vector<std::string>& files) {
-    std::array<Thumbnail, 3> thumbs{Thumbnail{"First image", "", nullptr, 0, 0},
-                                    Thumbnail{"Most good pels", "", nullptr, 0, 0},
-                                    Thumbnail{"Result records' image", "", nullptr, 0, 0}};
+    std::array<Thumbnail, 3> thumbs{
+        Thumbnail{"First image", "", nullptr, 0, 0}, Thumbnail{"Most good pels", "", nullptr, 0, 0},
+        Thumbnail{atResultSettings ? "Result image" : "Result records' image", "", nullptr, 0, 0}};
     const std::array<const kcRecordedImage*, 3> sources{&recorder.firstImage(), &recorder.bestImage(), &resultImage};
     const std::array<const char*, 3> names{"first.png", "best.png", "result.png"};
     std::map<unsigned long, Thumbnail> written;
@@ -185,8 +188,8 @@ std::array<Thumbnail, 3> writeThumbnails(const kcSearchRecorder& recorder, const
         if (it == written.end()) {
             const kc3PlanePelBuffer small = kfThumbnail(source.image);
             Thumbnail shown{"", names[i], recordOf(recorder.records(), source.index), small.width(), small.height()};
-            const bool isRecordImage = i == 2 && small.width() == source.image.width() && diag.numRecords() > 0 &&
-                                       !diag.diagRecord(0).images().empty();
+            const bool isRecordImage = i == 2 && !atResultSettings && small.width() == source.image.width() &&
+                                       diag.numRecords() > 0 && !diag.diagRecord(0).images().empty();
             if (isRecordImage) {
                 shown.file = "record-001.png";
             } else {
@@ -212,8 +215,10 @@ std::string summarySection(const PageData& d) {
     h += summaryRow("source", escaped(page.source));
     h += summaryRow("image size", std::to_string(page.width) + " × " + std::to_string(page.height) + " pels");
     std::string taken = std::to_string(page.searchImages) + " in the search";
-    if (d.all.size() > d.search.size())
-        taken += ", " + std::to_string(d.all.size() - d.search.size()) + " for the result records";
+    const std::size_t atResult = page.resultImage != 0 ? 1 : 0;
+    if (d.all.size() > d.search.size() + atResult)
+        taken += ", " + std::to_string(d.all.size() - d.search.size() - atResult) + " for the result records";
+    if (atResult != 0) taken += ", 1 at the result settings";
     if (failed > 0) taken += "; <span class=\"warning\">" + std::to_string(failed) + " failed</span>";
     h += summaryRow("images taken", taken);
     h += summaryRow("time", format("%.2f s", page.searchSeconds) + " search, " + format("%.2f s", d.exportSeconds) +
@@ -224,10 +229,15 @@ std::string summarySection(const PageData& d) {
     const kcAcqRecord* first = d.search.empty() ? nullptr : &d.search.front();
     const kcAcqRecord* best = d.thumbs[1].record;
     std::string good = "at the start " + (first ? percentText(first->goodFraction) + " (image 1)" : "no image");
-    good +=
-        "; at the result " + (d.atResult ? percentText(d.atResult->goodFraction) + " (image " +
-                                               std::to_string(d.atResult->index) + ", the last at the result settings)"
-                                         : std::string("not acquired at exactly these settings"));
+    const kcAcqRecord* resultRecord = d.atResultSettings ? d.thumbs[2].record : nullptr;
+    if (resultRecord)
+        good += "; at the result " + percentText(resultRecord->goodFraction) + " (image " +
+                std::to_string(resultRecord->index) + ", taken at the result settings after the search)";
+    else
+        good += "; at the result " +
+                (d.atResult ? percentText(d.atResult->goodFraction) + " (image " + std::to_string(d.atResult->index) +
+                                  ", the last of the search at the result settings)"
+                            : std::string("not acquired at exactly these settings"));
     if (best) good += "; most " + percentText(best->goodFraction) + " (image " + std::to_string(best->index) + ")";
     h += summaryRow("good pels", good);
     const kcAcquireInfo info = page.result.acqInfo();
@@ -252,16 +262,19 @@ std::string searchSection(const PageData& d) {
         ". The dashed line marks the last image taken at the result settings.</p>\n";
     h += kfTimelineSvg(d.search, d.atResult ? d.atResult->index : 0);
     h += "<div class=\"pair\">\n<figure>\n<h3>Settings tried</h3>\n" + kfScatterSvg(d.search, d.resultSettings) +
-         "</figure>\n<figure>\n<h3>Histogram of the result records' image</h3>\n";
+         "</figure>\n<figure>\n<h3>Histogram of the " +
+         (d.atResultSettings ? std::string("result image") : std::string("result records' image")) + "</h3>\n";
     h += d.histogram.empty() ? "<p class=\"note\">No image: the acquisition for the result records failed.</p>\n"
                              : d.histogram;
     return h + "</figure>\n</div>\n</section>\n";
 }
 
 std::string imagesSection(const PageData& d) {
-    return "<section id=\"images\">\n<h2>Images</h2>\n<p class=\"note\">The result records' image is taken "
-           "after the search, at the settings of its last image.</p>\n<div class=\"thumbs\">\n" +
-           thumbnailFigure(d.thumbs[0], "No image was delivered.") +
+    return "<section id=\"images\">\n<h2>Images</h2>\n<p class=\"note\">" +
+           std::string(d.atResultSettings ? "The result image is taken after the search, at the result settings."
+                                          : "The result records' image is taken after the search, at the settings "
+                                            "of its last image.") +
+           "</p>\n<div class=\"thumbs\">\n" + thumbnailFigure(d.thumbs[0], "No image was delivered.") +
            thumbnailFigure(d.thumbs[1], "No image was delivered.") +
            thumbnailFigure(d.thumbs[2], "No image: the acquisition for the result records failed.") +
            "</div>\n</section>\n";
@@ -346,14 +359,16 @@ kcDiagExport kfExportReport(const kcReportPage& page, const kcSearchRecorder& re
         if (r.index <= page.searchImages) d.search.push_back(r);
     for (const kcAcqRecord& r : d.search)
         if (r.settings && sameSettings(*r.settings, d.resultSettings)) d.atResult = &r;
-    // The acquisition after the search is the result records' image.
+    // The image at the result settings, taken last; else the acquisition
+    // after the search is the result records' image.
+    d.atResultSettings = page.resultImage != 0 && recorder.lastImage().index == page.resultImage;
     const kcRecordedImage resultImage =
-        recorder.lastImage().index > page.searchImages ? recorder.lastImage() : kcRecordedImage{};
+        d.atResultSettings || recorder.lastImage().index > page.searchImages ? recorder.lastImage() : kcRecordedImage{};
     std::vector<std::string> pageFiles;
-    d.thumbs = writeThumbnails(recorder, resultImage, diag, dir, pageFiles);
+    d.thumbs = writeThumbnails(recorder, resultImage, d.atResultSettings, diag, dir, pageFiles);
     if (resultImage.image.isBound())
         d.histogram = kfHistogramSvg(resultImage.image, kReportDarkLevel, kDefaultSaturationLevel);
-    dir.write("search.csv", kfSearchCsv(d.all, page.searchImages));
+    dir.write("search.csv", kfSearchCsv(d.all, page.searchImages, page.resultImage));
     pageFiles.push_back("search.csv");
 
     std::vector<kcExportedRecord> records;

@@ -22,6 +22,9 @@ struct kcReportPage {
     // Acquisitions of the search proper; later ones were taken for the
     // result records.
     unsigned long searchImages = 0;
+    // The acquisition taken at the result settings after the search (0:
+    // none).
+    unsigned long resultImage = 0;
     double searchSeconds = 0.0;
     kcColorCameraSettings start;
     kcColorBalanceResult result;
@@ -33,8 +36,8 @@ struct kcReportPage {
 // Writes the report into `directory`, which appears whole or not at all
 // (it must not exist or be empty): the records of
 // `diag` (as kfExportDiagnostics), first.png, best.png and result.png (the
-// first image, the one with the most good pels and the image of the result
-// records, each shrunk to a thumbnail and encoded once; an image shown
+// first image, the one with the most good pels and the image at the result
+// settings, else the result records' image, each shrunk to a thumbnail and encoded once; an image shown
 // twice is written once), search.csv and, last, index.html. kcRunError
 // naming the file and the reason when something cannot be written.
 kcDiagExport kfExportReport(const kcReportPage& page, const kcSearchRecorder& recorder, const kcDiagObject& diag,

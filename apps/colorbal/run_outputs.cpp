@@ -38,6 +38,7 @@ kcReportPage reportPage(const kcBalanceReport& report) {
     page.width = source.width;
     page.height = source.height;
     page.searchImages = report.images;
+    page.resultImage = report.resultImage;
     page.searchSeconds = report.seconds;
     page.start = report.start;
     page.result = report.result;

@@ -106,7 +106,8 @@ std::string kfUtcTimeText(std::int64_t unixMillis) {
     return buffer.data();
 }
 
-std::string kfSearchCsv(const std::vector<kcAcqRecord>& records, unsigned long searchImages) {
+std::string kfSearchCsv(const std::vector<kcAcqRecord>& records, unsigned long searchImages,
+                        unsigned long resultImage) {
     std::string csv =
         "index,time [UTC],elapsed [s],exposure [s],contrast [0-1],brightness [0-1],good pels [fraction],"
         "mean R [grey level],mean G [grey level],mean B [grey level],failed [0/1],taken for\n";
@@ -119,7 +120,10 @@ std::string kfSearchCsv(const std::vector<kcAcqRecord>& records, unsigned long s
             csv += ",,,";
         csv += cell(r.goodFraction);
         for (double mean : r.planeMeans) csv += ',' + cell(mean);
-        csv += std::string(r.failed ? ",1," : ",0,") + (r.index > searchImages ? "result records" : "search") + '\n';
+        const char* takenFor = r.index <= searchImages  ? "search"
+                               : r.index == resultImage ? "result image"
+                                                        : "result records";
+        csv += std::string(r.failed ? ",1," : ",0,") + takenFor + '\n';
     }
     return csv;
 }

@@ -68,8 +68,9 @@ double kfGoodPelFraction(const kc3PlanePelBuffer& image);
 
 // The records as CSV: a header row with units, then one row per record.
 // Acquisitions after the first `searchImages` are marked as taken for the
-// result records.
-std::string kfSearchCsv(const std::vector<kcAcqRecord>& records, unsigned long searchImages);
+// result records, but acquisition `resultImage` (0: none) as the image at
+// the result settings.
+std::string kfSearchCsv(const std::vector<kcAcqRecord>& records, unsigned long searchImages, unsigned long resultImage);
 
 // "2026-12-07T00:04:59.123Z" for a time in milliseconds since 1970.
 std::string kfUtcTimeText(std::int64_t unixMillis);

@@ -58,7 +58,8 @@ TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex
                              "<img src=\"first.png\" width=\"64\" height=\"48\"", "href=\"record-001.png\"/>"})
         EXPECT_NE(html.find(part), std::string::npos) << "index.html lacks " << part;
 
-    // One CSV row per acquisition: the search's, then the result records'.
+    // One CSV row per acquisition: the search's, the result records', then
+    // the one at the result settings.
     const std::string csv = readFile(out + "/search.csv");
     const std::regex images("images taken: +([0-9]+)");
     std::smatch taken;
@@ -70,7 +71,8 @@ TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex
     };
     EXPECT_EQ(rows(",0,search\n"), std::stol(taken[1]));
     EXPECT_EQ(rows(",0,result records\n"), 1);
-    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::stol(taken[1]) + 2);
+    EXPECT_TRUE(csv.ends_with(",0,result image\n")) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::stol(taken[1]) + 3);
 }
 
 TEST(SearchRecorder, MeasuresDeliveredImagesAndKeepsFirstBestAndLast) {
@@ -120,7 +122,7 @@ TEST(SearchRecorder, MeasuresDeliveredImagesAndKeepsFirstBestAndLast) {
     EXPECT_EQ(recorder.bestImage().index, 4UL);
     EXPECT_EQ(recorder.lastImage().index, 5UL);
 
-    const std::string csv = kfSearchCsv(recorder.records(), 5);
+    const std::string csv = kfSearchCsv(recorder.records(), 4, 6);
     EXPECT_TRUE(
         csv.starts_with("index,time [UTC],elapsed [s],exposure [s],contrast [0-1],brightness [0-1],"
                         "good pels [fraction],mean R [grey level],mean G [grey level],mean B [grey level],"
@@ -128,7 +130,8 @@ TEST(SearchRecorder, MeasuresDeliveredImagesAndKeepsFirstBestAndLast) {
         << csv;
     EXPECT_NE(csv.find(",0.003,0.5,0.25,,,,,1,search\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find(",0.004,0.5,0.25,1,100,50,200,0,search\n"), std::string::npos) << csv;
-    EXPECT_TRUE(csv.ends_with(",,,,,,,,1,result records\n")) << csv;
+    EXPECT_NE(csv.find(",0.005,0.5,0.25,1,6,238,120,0,result records\n"), std::string::npos) << csv;
+    EXPECT_TRUE(csv.ends_with(",,,,,,,,1,result image\n")) << csv;
     EXPECT_EQ(kfUtcTimeText(1796601899123), "2026-12-07T00:04:59.123Z");
     EXPECT_EQ(kfUtcTimeText(-1), "1969-12-31T23:59:59.999Z");
 }

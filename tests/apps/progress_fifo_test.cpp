@@ -12,19 +12,38 @@
 #include "toolkit/sim/sim_fifo.h"
 
 namespace {
-kcPtrHandle<kcSimFifo> smallSimFifo() {
-    return kcPtrHandle<kcSimFifo>(new kcSimFifo(kcSimCamera(kcSimScene::builtIn("chart", 64, 48), 3)));
+// Counts the reads of exposure, contrast and brightness (a camera round
+// trip each on a real camera).
+struct ReadCountingSimFifo : kcSimFifo {
+    using kcSimFifo::exposure;
+    using kcSimFifo::kcSimFifo;
+    double exposure() const override { return ++reads, kcSimFifo::exposure(); }
+    double contrast(Channel c) const override { return ++reads, kcSimFifo::contrast(c); }
+    double brightness(Channel c) const override { return ++reads, kcSimFifo::brightness(c); }
+    mutable int reads = 0;
+};
+
+kcPtrHandle<ReadCountingSimFifo> smallSimFifo() {
+    kcSimFifoOptions options;
+    options.numTaps = 2;
+    return kcPtrHandle<ReadCountingSimFifo>(
+        new ReadCountingSimFifo(kcSimCamera(kcSimScene::builtIn("chart", 64, 48), 3), options));
 }
 }  // namespace
 
 TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
-    kcPtrHandle<kcSimFifo> sim = smallSimFifo();
+    kcPtrHandle<ReadCountingSimFifo> sim = smallSimFifo();
     std::vector<kcAcqProgress> reports;
     kcProgressFifo fifo(sim, [&](const kcAcqProgress& p) { reports.push_back(p); });
-    EXPECT_EQ(&fifo.properties(), &sim->properties());
-    fifo.properties().exposureProp().exposure(0.02);
-    fifo.properties().contrastBrightnessProp().setContrastEx(0.25, kcContrastBrightnessProp::kAllTaps);
-    fifo.properties().contrastBrightnessProp().setBrightnessEx(0.125, kcContrastBrightnessProp::kAllTaps);
+    kcAcqProps& props = fifo.properties();
+    props.exposureProp().exposure(0.02);
+    props.contrastBrightnessProp().setContrastEx(0.25, kcContrastBrightnessProp::kAllTaps);
+    props.contrastBrightnessProp().setBrightnessEx(0.125, kcContrastBrightnessProp::kAllTaps);
+    // Another tap's value is not channel 0's.
+    props.contrastBrightnessProp().setBrightnessEx(0.5, 1);
+    props.inputLutProp().inputLut(kc8BitInputLutProp::positive8BitLut);
+    EXPECT_EQ(sim->writeLog().size(), 5U);
+    EXPECT_EQ(props.contrastBrightnessProp().brightness(kcContrastBrightnessProp::eChannel1), 0.5);
     fifo.triggerEnable(false);
     EXPECT_FALSE(sim->triggerEnable() || fifo.triggerEnable());
     fifo.triggerModel(kfManualTrigger());
@@ -43,6 +62,21 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
     EXPECT_FALSE(reports[0].failed);
     EXPECT_EQ(reports[0].settings, kcColorCameraSettings(0.02, 0.25, 0.125));
     EXPECT_TRUE(reports[0].image->isBound());
+    // The settings reported are the ones written: the camera is not asked.
+    EXPECT_EQ(sim->reads, 1);
+
+    // A refused write forgets the value: the next report reads it, once.
+    kcSimFifoFaults refuse;
+    refuse.failWriteAt = 1;
+    sim->setFaults(refuse);
+    EXPECT_THROW(props.exposureProp().exposure(0.5), kcException);
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(fifo.start(0));
+        fifo.completeAcq(args);
+    }
+    EXPECT_EQ(sim->reads, 2);
+    EXPECT_EQ(reports.back().settings, kcColorCameraSettings(0.02, 0.25, 0.125));
+    reports.resize(1);
 
     // A failure code is seen even when the caller asks for no report; a
     // timeout passes through unchanged and is not counted.
@@ -56,13 +90,13 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
     EXPECT_THROW(fifo.completeAcq(args), kcTimeout::Expired);
     ASSERT_EQ(reports.size(), 2U);
     EXPECT_TRUE(reports[1].failed);
-    EXPECT_EQ(fifo.acquisitions(), 2UL);
+    EXPECT_EQ(fifo.acquisitions(), 4UL);
 
     EXPECT_THROW(kcProgressFifo(kcPtrHandle<kcAcqFifo>(), nullptr), kcBadPointer);
 }
 
 TEST(ProgressFifo, CountsEveryImageOfABalancingRunAndLeavesTheResultAsWithoutIt) {
-    kcPtrHandle<kcSimFifo> sim = smallSimFifo();
+    kcPtrHandle<ReadCountingSimFifo> sim = smallSimFifo();
     unsigned long calls = 0;
     kcColorBalanceResult viaWrapper, direct;
     kfColorBalance(kcPtrHandle<kcAcqFifo>(new kcProgressFifo(sim, [&](const kcAcqProgress&) { ++calls; })),
@@ -70,6 +104,8 @@ TEST(ProgressFifo, CountsEveryImageOfABalancingRunAndLeavesTheResultAsWithoutIt)
     EXPECT_GT(calls, 1UL);
     EXPECT_EQ(calls, sim->acquisitionCount());
     EXPECT_EQ(calls, viaWrapper.acqInfo().acquisitionNumber());
+    // Only the driver's own capture of the settings it puts back reads them.
+    EXPECT_EQ(sim->reads, 3);
     kfColorBalance(smallSimFifo(), kcColorBalanceParams(), direct, nullptr, 0);
     EXPECT_EQ(viaWrapper, direct);
 }

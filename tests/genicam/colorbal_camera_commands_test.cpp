@@ -122,6 +122,25 @@ TEST(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsReportK
         EXPECT_EQ(simulatorOnly, (json ? Keys{"scene", "seed"} : Keys{"scene"})) << simulated.out;
         EXPECT_EQ(cameraOnly, (json ? Keys{"camera", "pixelFormat"} : Keys{"camera"})) << real.out;
     }
+    // The good pels at the result are those of an image taken at the result
+    // settings (the last row of search.csv); the camera is handed back.
+    colorbal_test::TempDir dir;
+    const std::map<std::string, std::string> before = camera.features(kTouchedFeatures);
+    const ProgramRun diagnosed = colorbal(
+        {"balance", "--camera", camera.serial(), "--size", "128x96", "--json", "--diagnostics", dir.file("d")});
+    ASSERT_EQ(diagnosed.status, kExitSuccess) << diagnosed.err;
+    EXPECT_EQ(camera.features(kTouchedFeatures), before);
+    const std::string csv = colorbal_test::readFile(dir.file("d/search.csv"));
+    std::vector<std::string> cells;
+    std::istringstream lastRow(csv.substr(csv.rfind('\n', csv.size() - 2) + 1));
+    for (std::string cell; std::getline(lastRow, cell, ',');) cells.push_back(cell);
+    ASSERT_EQ(cells.size(), 12U) << csv;
+    EXPECT_EQ(cells[11], "result image\n");
+    for (const auto& [column, key] :
+         {std::pair{3, "exposure"}, {4, "contrast"}, {5, "brightness"}, {6, "goodPelFractionResult"}})
+        EXPECT_EQ(std::stod(cells[static_cast<std::size_t>(column)]), std::stod(member(diagnosed.out, key))) << key;
+    EXPECT_NE(colorbal_test::readFile(dir.file("d/index.html")).find("<h3>Result image</h3>"), std::string::npos);
+
     for (const auto& [args, status] :
          {std::pair<std::vector<std::string>, int>{{"balance", "--camera", "no-such-camera-7f3a"}, kExitRunFailed},
           {{"balance", "--camera", camera.serial(), "--scene", "chart"}, kExitUsage},
