@@ -29,11 +29,11 @@ struct kcAcqProgress {
     kcPtrHandle<kcAcqImage> image;
 };
 
-// The settings an image was taken at are those last written through the
-// wrapper's own property table: a camera is asked for a value only while
-// nothing was written or read through the wrapper since the last failed
-// write, so reporting costs no camera round trip per image. Writes that
-// bypass the wrapper (straight to the inner FIFO) are not seen.
+// The settings an image was taken at are those last written (or read)
+// through the wrapper's own property table; the inner FIFO is asked for a
+// value only when none is known (before the first write or read of it, and
+// after a write of it failed), so reporting costs a camera no round trip
+// per image. Writes that bypass the wrapper are not seen.
 class kcProgressFifo : public kcAcqFifo,
                        private kcExposureProp,
                        private kcContrastBrightnessProp,

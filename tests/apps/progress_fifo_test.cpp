@@ -1,12 +1,13 @@
 // tests/apps/progress_fifo_test.cpp
 // kcProgressFifo forwards every call to the FIFO it wraps and reports each
-// completed acquisition.
+// completed acquisition; kfImageAtResult takes one image through it.
 #include "apps/colorbal/progress_fifo.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "apps/colorbal/result_image.h"
 #include "clbl/driver.h"
 #include "toolkit/acq/trigger_model.h"
 #include "toolkit/sim/sim_fifo.h"
@@ -108,4 +109,58 @@ TEST(ProgressFifo, CountsEveryImageOfABalancingRunAndLeavesTheResultAsWithoutIt)
     EXPECT_EQ(sim->reads, 3);
     kfColorBalance(smallSimFifo(), kcColorBalanceParams(), direct, nullptr, 0);
     EXPECT_EQ(viaWrapper, direct);
+}
+
+// The image at a result is taken at the result's settings, and the FIFO is
+// handed back as found on every way out.
+TEST(ProgressFifo, TakesTheResultImageAtTheResultAndHandsTheFifoBackOnEveryWayOut) {
+    kcColorBalanceResult result;
+    result.exposure(0.01);
+    result.contrast(0.5);
+    result.brightness(0.25);
+    result.positive8BitLut(true);
+    std::vector<unsigned char> inverted(256);
+    for (std::size_t i = 0; i < inverted.size(); ++i) inverted[i] = static_cast<unsigned char>(255 - i);
+    struct Case {
+        const char* name;
+        unsigned long kcSimFifoFaults::*fault;  // set to `at`, or none
+        unsigned long at;
+        bool bound, throws;
+    };
+    const Case cases[] = {{"no fault", nullptr, 0, true, false},
+                          {"failure code", &kcSimFifoFaults::failureCodeAt, 1, false, false},
+                          {"timeout", &kcSimFifoFaults::timeoutAt, 1, false, true},
+                          {"refused contrast write", &kcSimFifoFaults::failWriteAt, 4, false, true}};
+    for (const Case& c : cases) {
+        kcPtrHandle<ReadCountingSimFifo> sim = smallSimFifo();
+        sim->exposure(0.002);
+        sim->setContrastEx(0.125, kcContrastBrightnessProp::kAllTaps);
+        sim->inputLut(inverted.data());
+        sim->triggerEnable(false);
+        sim->triggerModel(kfFreeRunTrigger());
+        kcSimFifoFaults faults;
+        if (c.fault) faults.*c.fault = c.at;
+        sim->setFaults(faults);
+        std::vector<kcAcqProgress> reports;
+        const kcPtrHandle<kcAcqFifo> fifo(
+            new kcProgressFifo(sim, [&](const kcAcqProgress& p) { reports.push_back(p); }));
+        kcAcquireInfo info;
+        kcPtrHandle<kcAcqImage> image;
+        if (c.throws)
+            EXPECT_THROW(kfImageAtResult(fifo, result, info), kcException) << c.name;
+        else
+            image = kfImageAtResult(fifo, result, info);
+        EXPECT_EQ(!image.isNull(), c.bound) << c.name;
+        // A timeout is not reported.
+        ASSERT_EQ(reports.size(), c.throws ? 0U : 1U) << c.name;
+        if (!reports.empty()) {
+            EXPECT_EQ(reports[0].settings, kcColorCameraSettings(0.01, 0.5, 0.25)) << c.name;
+        }
+        EXPECT_EQ(sim->exposure(), 0.002) << c.name;
+        EXPECT_EQ(sim->contrast(kcContrastBrightnessProp::eChannel1), 0.125) << c.name;
+        EXPECT_EQ(sim->brightness(kcContrastBrightnessProp::eChannel1), 0.0) << c.name;
+        EXPECT_EQ(sim->inputLut(kc8BitInputLutProp::eLutChannel0), inverted) << c.name;
+        EXPECT_FALSE(sim->triggerEnable()) << c.name;
+        EXPECT_EQ(&sim->triggerModel(), &kfFreeRunTrigger()) << c.name;
+    }
 }
