@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "apps/colorbal/result_image.h"
@@ -121,17 +122,12 @@ TEST(ProgressFifo, TakesTheResultImageAtTheResultAndHandsTheFifoBackOnEveryWayOu
     result.positive8BitLut(true);
     std::vector<unsigned char> inverted(256);
     for (std::size_t i = 0; i < inverted.size(); ++i) inverted[i] = static_cast<unsigned char>(255 - i);
-    struct Case {
-        const char* name;
-        unsigned long kcSimFifoFaults::*fault;  // set to `at`, or none
-        unsigned long at;
-        bool bound, throws;
-    };
-    const Case cases[] = {{"no fault", nullptr, 0, true, false},
-                          {"failure code", &kcSimFifoFaults::failureCodeAt, 1, false, false},
-                          {"timeout", &kcSimFifoFaults::timeoutAt, 1, false, true},
-                          {"refused contrast write", &kcSimFifoFaults::failWriteAt, 4, false, true}};
-    for (const Case& c : cases) {
+    // Fault, at which acquisition or write; a timeout or a refused write
+    // throws, and only an acquisition without a fault gives an image.
+    for (const auto& [fault, at] : {std::pair<unsigned long kcSimFifoFaults::*, unsigned long>{nullptr, 0},
+                                    {&kcSimFifoFaults::failureCodeAt, 1},
+                                    {&kcSimFifoFaults::timeoutAt, 1},
+                                    {&kcSimFifoFaults::failWriteAt, 4}}) {
         kcPtrHandle<ReadCountingSimFifo> sim = smallSimFifo();
         sim->exposure(0.002);
         sim->setContrastEx(0.125, kcContrastBrightnessProp::kAllTaps);
@@ -139,28 +135,25 @@ TEST(ProgressFifo, TakesTheResultImageAtTheResultAndHandsTheFifoBackOnEveryWayOu
         sim->triggerEnable(false);
         sim->triggerModel(kfFreeRunTrigger());
         kcSimFifoFaults faults;
-        if (c.fault) faults.*c.fault = c.at;
+        if (fault) faults.*fault = at;
         sim->setFaults(faults);
         std::vector<kcAcqProgress> reports;
         const kcPtrHandle<kcAcqFifo> fifo(
             new kcProgressFifo(sim, [&](const kcAcqProgress& p) { reports.push_back(p); }));
         kcAcquireInfo info;
-        kcPtrHandle<kcAcqImage> image;
-        if (c.throws)
-            EXPECT_THROW(kfImageAtResult(fifo, result, info), kcException) << c.name;
-        else
-            image = kfImageAtResult(fifo, result, info);
-        EXPECT_EQ(!image.isNull(), c.bound) << c.name;
-        // A timeout is not reported.
-        ASSERT_EQ(reports.size(), c.throws ? 0U : 1U) << c.name;
-        if (!reports.empty()) {
-            EXPECT_EQ(reports[0].settings, kcColorCameraSettings(0.01, 0.5, 0.25)) << c.name;
+        const bool throws = faults.timeoutAt + faults.failWriteAt > 0;
+        if (throws) {
+            EXPECT_THROW(kfImageAtResult(fifo, result, info), kcException) << at;
+        } else {
+            EXPECT_EQ(kfImageAtResult(fifo, result, info).isNull(), fault != nullptr) << at;
         }
-        EXPECT_EQ(sim->exposure(), 0.002) << c.name;
-        EXPECT_EQ(sim->contrast(kcContrastBrightnessProp::eChannel1), 0.125) << c.name;
-        EXPECT_EQ(sim->brightness(kcContrastBrightnessProp::eChannel1), 0.0) << c.name;
-        EXPECT_EQ(sim->inputLut(kc8BitInputLutProp::eLutChannel0), inverted) << c.name;
-        EXPECT_FALSE(sim->triggerEnable()) << c.name;
-        EXPECT_EQ(&sim->triggerModel(), &kfFreeRunTrigger()) << c.name;
+        ASSERT_EQ(reports.size(), throws ? 0U : 1U) << at;
+        for (const kcAcqProgress& p : reports) EXPECT_EQ(p.settings, kcColorCameraSettings(0.01, 0.5, 0.25));
+        EXPECT_EQ(
+            std::tuple(sim->exposure(), sim->contrast(kcContrastBrightnessProp::eChannel1),
+                       sim->brightness(kcContrastBrightnessProp::eChannel1),
+                       sim->inputLut(kc8BitInputLutProp::eLutChannel0), sim->triggerEnable(), &sim->triggerModel()),
+            std::tuple(0.002, 0.125, 0.0, inverted, false, &kfFreeRunTrigger()))
+            << at;
     }
 }

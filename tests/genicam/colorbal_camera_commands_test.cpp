@@ -131,14 +131,12 @@ TEST(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsReportK
     ASSERT_EQ(diagnosed.status, kExitSuccess) << diagnosed.err;
     EXPECT_EQ(camera.features(kTouchedFeatures), before);
     const std::string csv = colorbal_test::readFile(dir.file("d/search.csv"));
-    std::vector<std::string> cells;
-    std::istringstream lastRow(csv.substr(csv.rfind('\n', csv.size() - 2) + 1));
-    for (std::string cell; std::getline(lastRow, cell, ',');) cells.push_back(cell);
-    ASSERT_EQ(cells.size(), 12U) << csv;
-    EXPECT_EQ(cells[11], "result image\n");
-    for (const auto& [column, key] :
-         {std::pair{3, "exposure"}, {4, "contrast"}, {5, "brightness"}, {6, "goodPelFractionResult"}})
-        EXPECT_EQ(std::stod(cells[static_cast<std::size_t>(column)]), std::stod(member(diagnosed.out, key))) << key;
+    std::string atResult;
+    for (const char* key : {"exposure", "contrast", "brightness", "goodPelFractionResult"})
+        atResult += "," + member(diagnosed.out, key);
+    const std::size_t lastRow = csv.rfind('\n', csv.size() - 2);
+    EXPECT_NE(csv.find(atResult + ",", lastRow), std::string::npos) << atResult << "\n" << csv;
+    EXPECT_TRUE(csv.ends_with(",0,result image\n")) << csv;
     EXPECT_NE(colorbal_test::readFile(dir.file("d/index.html")).find("<h3>Result image</h3>"), std::string::npos);
 
     for (const auto& [args, status] :
