@@ -39,7 +39,7 @@ struct kcBalanceReport {
     kcReportSource source;
     kcColorBalanceParams params;
     kcColorBalanceResult result;
-    // Images the search acquired (the extra diagnostics image not included).
+    // Images the search acquired (those taken after it not included).
     unsigned long images = 0;
     // The number of the acquisition taken at the result settings after the
     // search (0: none was taken, or it failed).

@@ -20,7 +20,7 @@ struct kcReportPage {
     long width = 0;
     long height = 0;
     // Acquisitions of the search proper; later ones were taken for the
-    // result records.
+    // result records or at the result settings.
     unsigned long searchImages = 0;
     // The acquisition taken at the result settings after the search (0:
     // none).
