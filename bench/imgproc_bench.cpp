@@ -1,19 +1,18 @@
 // bench/imgproc_bench.cpp
 // Throughput of the image operations against the fastest plain read of the
-// same pels (a vectorised byte sum).
+// same pels (the SAD byte sum of byte_sum_reference.h).
 #include <benchmark/benchmark.h>
 #include <time.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 
+#include "byte_sum_reference.h"
 #include "toolkit/foundation/three_plane_pel_buffer.h"
 #include "toolkit/imgproc/color_conversion.h"
 #include "toolkit/imgproc/gauss_sample.h"
 #include "toolkit/imgproc/morphology.h"
-
-// bench/byte_sum_reference.cpp, built with the machine's widest vectors.
-std::uint64_t benchByteSum(const unsigned char* first, long width, long height, long stride);
 
 namespace {
 
@@ -89,19 +88,59 @@ BENCHMARK(BM_GaussSampleThreePlanes)
     ->Args({2448, 2048})
     ->Unit(benchmark::kMillisecond);
 
-// The yardstick itself: a byte sum of the same three planes.
+// The yardstick itself: a byte sum of the same three planes, with the
+// instruction set it runs on as the label.
 void BM_ByteSumReferenceThreePlanes(benchmark::State& state) {
     const long width = state.range(0);
     const long height = state.range(1);
     const kc3PlanePelBuffer image = randomImage(width, height);
     for (auto _ : state) benchmark::DoNotOptimize(byteSum(image));
     setPelRate(state, 3.0 * double(width * height));
+    state.SetLabel(benchByteSumInstructionSet());
 }
 BENCHMARK(BM_ByteSumReferenceThreePlanes)
     ->Args({640, 480})
     ->Args({1920, 1080})
     ->Args({2448, 2048})
     ->Unit(benchmark::kMillisecond);
+
+// The two reads the yardstick must beat, timed against it in the same run:
+// a plain byte-sum loop and a memcpy of the same pels (x_byte_sum above 1).
+void BM_ByteSumPlainLoopThreePlanes(benchmark::State& state) {
+    const long width = state.range(0);
+    const long height = state.range(1);
+    const kc3PlanePelBuffer image = randomImage(width, height);
+    const double referenceSeconds = byteSumSeconds(image);
+    const double start = threadSeconds();
+    for (auto _ : state)
+        for (int p = 0; p < 3; ++p) {
+            const kcPelBuffer<unsigned char>& plane = image.plane(p);
+            benchmark::DoNotOptimize(
+                benchByteSumPlainLoop(plane.pointToRow(0), plane.width(), plane.height(), plane.rowUpdate()));
+        }
+    state.counters["x_byte_sum"] = (threadSeconds() - start) / double(state.iterations()) / referenceSeconds;
+    setPelRate(state, 3.0 * double(width * height));
+}
+BENCHMARK(BM_ByteSumPlainLoopThreePlanes)->Args({640, 480})->Args({2448, 2048})->Unit(benchmark::kMillisecond);
+
+void BM_MemcpyThreePlanes(benchmark::State& state) {
+    const long width = state.range(0);
+    const long height = state.range(1);
+    const kc3PlanePelBuffer image = randomImage(width, height);
+    kc3PlanePelBuffer copy(width, height);
+    kcPelBuffer<unsigned char> copies[3] = {copy.plane0(), copy.plane1(), copy.plane2()};
+    const double referenceSeconds = byteSumSeconds(image);
+    const double start = threadSeconds();
+    for (auto _ : state) {
+        for (int p = 0; p < 3; ++p)
+            for (long y = 0; y < height; ++y)
+                std::memcpy(copies[p].pointToRow(y), image.plane(p).pointToRow(y), static_cast<std::size_t>(width));
+        benchmark::ClobberMemory();
+    }
+    state.counters["x_byte_sum"] = (threadSeconds() - start) / double(state.iterations()) / referenceSeconds;
+    setPelRate(state, 3.0 * double(width * height));
+}
+BENCHMARK(BM_MemcpyThreePlanes)->Args({640, 480})->Args({2448, 2048})->Unit(benchmark::kMillisecond);
 
 // The robust maximum's erosion of one plane.
 void BM_ErodeSquare(benchmark::State& state) {

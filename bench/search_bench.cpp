@@ -7,12 +7,10 @@
 
 #include <cstdint>
 
+#include "byte_sum_reference.h"
 #include "clbl/tool.h"
 #include "tests/support/search_runner.h"
 #include "toolkit/sim/sim_camera.h"
-
-// bench/byte_sum_reference.cpp, built with the machine's widest vectors.
-std::uint64_t benchByteSum(const unsigned char* first, long width, long height, long stride);
 
 namespace {
 
