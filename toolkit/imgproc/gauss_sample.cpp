@@ -245,15 +245,19 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
     // clamped to the border column.
     const long regular = offset <= width - 1 ? std::min(outWidth, (width - 1 - offset) / step + 1) : 0;
 
-    // Scratch for the whole call: column sums with N replicated values on
-    // each side and 16 spare values for the SIMD reads, and the 2-D sums.
-    std::vector<ColumnSum<N>> padded(static_cast<std::size_t>(width + 2 * N + 16));
-    std::vector<PelSum<N>> sums(static_cast<std::size_t>(outWidth));
-    std::vector<const unsigned char*> sourceRows(static_cast<std::size_t>(height));
-    for (long y = 0; y < height; ++y)
-        sourceRows[static_cast<std::size_t>(y)] = source.pointToRow(source.window().top() + y);
-    const auto sourceRow = [&sourceRows, height](long y) {
-        return sourceRows[static_cast<std::size_t>(std::clamp(y, 0L, height - 1))];
+    // Scratch kept by each thread between calls, so that a call allocates
+    // nothing but its result once the first has sized it: column sums with N
+    // replicated values on each side and 16 spare values for the SIMD reads,
+    // and the 2-D sums.
+    thread_local std::vector<ColumnSum<N>> padded;
+    thread_local std::vector<PelSum<N>> sums;
+    if (padded.size() < static_cast<std::size_t>(width + 2 * N + 16))
+        padded.resize(static_cast<std::size_t>(width + 2 * N + 16));
+    if (sums.size() < static_cast<std::size_t>(outWidth)) sums.resize(static_cast<std::size_t>(outWidth));
+    const unsigned char* const firstRow = source.pointToRow(source.window().top());
+    const long stride = source.rowUpdate();
+    const auto sourceRow = [firstRow, stride, height](long y) {
+        return firstRow + std::clamp(y, 0L, height - 1) * stride;
     };
     std::array<const unsigned char*, 2 * N + 1> rows{};
 

@@ -43,8 +43,9 @@ constexpr double kMaxScale = 1e30;
 constexpr std::uint64_t kGolden = 0x9E3779B97F4A7C15ULL;  // splitmix64 increment
 constexpr std::uint64_t kTableSalt = 0xA0761D6478BD642FULL;
 constexpr std::uint64_t kFrameSalt = 0xE7037ED1A0B428DBULL;
-// Frames of at least this many pels per plane are rendered on two threads:
-// below it starting a thread costs more than it saves.
+// Frames of at least this many pels (three planes of 256 x 256) are
+// rendered on two threads: below it starting a thread costs more than it
+// saves.
 constexpr double kMinPelsForThreads = 3.0 * 256.0 * 256.0;
 
 std::uint64_t mix64(std::uint64_t z) {
