@@ -5,11 +5,13 @@
 // the wall clock (the CPU time counts the calling thread only).
 #include <benchmark/benchmark.h>
 
+#include "tests/support/search_runner.h"
 #include "toolkit/sim/sim_camera.h"
 
 namespace {
 
 constexpr double kPelsPerMegapel = 1e6;
+constexpr long kImageBound = 20000;  // far above what a search of the chart takes
 
 void setRate(benchmark::State& state, long width, long height) {
     state.counters["Mpel/s"] =
@@ -65,6 +67,20 @@ BENCHMARK(BM_SimRenderTapsAndLut)
     ->Args({2448, 2048})
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
+
+// The main job of `colorbal balance`: a whole search on the simulated
+// chart, rendering included, from the program's start settings.
+void BM_SimulatedSearchWithRendering(benchmark::State& state) {
+    const long width = state.range(0), height = state.range(1);
+    long images = 0;
+    for (auto _ : state) {
+        const search_runner::SearchRun run = search_runner::runSimulatedSearch(
+            "chart", width, height, 1, kcColorBalanceParams(), kcColorCameraSettings(1e-6, 0.0, 0.0), kImageBound);
+        images += run.images;
+    }
+    state.counters["images"] = static_cast<double>(images) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_SimulatedSearchWithRendering)->Args({2448, 2048})->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Building a built-in scene (done once per camera).
 void BM_SimBuildChartScene(benchmark::State& state) {
