@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -66,16 +67,21 @@ private:
         if (width < 0 || height < 0)
             throw kcBadArgument(L"pel buffer size " + std::to_wstring(width) + L" x " + std::to_wstring(height) +
                                 L" is negative");
-        const long perAlign = kRowAlignment / static_cast<long>(sizeof(T)) > 0
-                                  ? kRowAlignment / static_cast<long>(sizeof(T))
-                                  : 1;
+        const long perAlign =
+            kRowAlignment / static_cast<long>(sizeof(T)) > 0 ? kRowAlignment / static_cast<long>(sizeof(T)) : 1;
         stride_ = (width + perAlign - 1) / perAlign * perAlign;
         const std::size_t count = static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height);
         const std::size_t bytes = (count * sizeof(T) + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
-        void* raw = std::aligned_alloc(kRowAlignment, bytes > 0 ? bytes : kRowAlignment);
+        // calloc and not an aligned allocation and a memset: large blocks come
+        // fresh from the system already zeroed, and calloc knows not to clear
+        // them again, so their pages are first touched by whoever writes the
+        // image (on several threads, if it is rendered so) and not by a
+        // clearing pass. The first pel is aligned by hand within the block.
+        void* raw = std::calloc((bytes > 0 ? bytes : kRowAlignment) + kRowAlignment, 1);
         if (raw == nullptr) throw std::bad_alloc();
-        std::memset(raw, 0, bytes > 0 ? bytes : kRowAlignment);
-        pels_ = std::shared_ptr<T>(static_cast<T*>(raw), [](T* p) { std::free(p); });
+        const auto address = reinterpret_cast<std::uintptr_t>(raw);
+        const auto first = (address + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+        pels_ = std::shared_ptr<T>(reinterpret_cast<T*>(first), [raw](T*) { std::free(raw); });
         rootWidth_ = width;
         rootHeight_ = height;
         window_ = kcPelRect(0, 0, width, height);
