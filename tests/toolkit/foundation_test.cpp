@@ -1,9 +1,12 @@
 // tests/toolkit/foundation_test.cpp
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "toolkit/foundation/exceptions.h"
@@ -108,6 +111,21 @@ TEST(PelBuffer, WindowsSharePelsAndRowsOutsideTheWindowAreRefused) {
     EXPECT_THROW(colour.plane(3), kcBadArgument);
     large.window(kcPelRect(5, 5, 4, 3));
     EXPECT_NO_THROW(kc3PlanePelBuffer(red, green, large));
+}
+
+TEST(PelBuffer, NewImagesAreZeroedWithAlignedRowsWhetherFreshOrReusingMemory) {
+    // Large images come fresh from the system, small ones from reused heap
+    // memory; each is written over and freed before the next of its size.
+    for (int round = 0; round < 2; ++round)
+        for (const auto& [width, height] : {std::pair{1L, 1L}, {65L, 3L}, {2448L, 2048L}, {4000L, 3000L}}) {
+            kcPelBuffer<unsigned char> image(width, height);
+            for (long y : {0L, height / 2, height - 1}) {
+                const unsigned char* row = image.pointToRow(y);
+                EXPECT_EQ(reinterpret_cast<std::uintptr_t>(row) % 64, 0U) << width << " x " << height;
+                EXPECT_EQ(std::count(row, row + width, 0), width) << width << " x " << height << " row " << y;
+            }
+            for (long y = 0; y < height; ++y) std::fill_n(image.pointToRow(y), width, 0xA5);
+        }
 }
 
 TEST(Text, WidensUtf8ReplacingMalformedBytesAndEncodesCodePointsBack) {

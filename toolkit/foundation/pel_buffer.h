@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -13,6 +12,7 @@
 #include <string>
 
 #include "toolkit/foundation/exceptions.h"
+#include "toolkit/foundation/pel_memory.h"
 #include "toolkit/foundation/pel_rect.h"
 
 template <class T>
@@ -72,16 +72,8 @@ private:
         stride_ = (width + perAlign - 1) / perAlign * perAlign;
         const std::size_t count = static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height);
         const std::size_t bytes = (count * sizeof(T) + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
-        // calloc and not an aligned allocation and a memset: large blocks come
-        // fresh from the system already zeroed, and calloc knows not to clear
-        // them again, so their pages are first touched by whoever writes the
-        // image (on several threads, if it is rendered so) and not by a
-        // clearing pass. The first pel is aligned by hand within the block.
-        void* raw = std::calloc((bytes > 0 ? bytes : kRowAlignment) + kRowAlignment, 1);
-        if (raw == nullptr) throw std::bad_alloc();
-        const auto address = reinterpret_cast<std::uintptr_t>(raw);
-        const auto first = (address + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
-        pels_ = std::shared_ptr<T>(reinterpret_cast<T*>(first), [raw](T*) { std::free(raw); });
+        const std::shared_ptr<unsigned char> block = kfZeroedPels(bytes > 0 ? bytes : kRowAlignment, kRowAlignment);
+        pels_ = std::shared_ptr<T>(block, reinterpret_cast<T*>(block.get()));
         rootWidth_ = width;
         rootHeight_ = height;
         window_ = kcPelRect(0, 0, width, height);
