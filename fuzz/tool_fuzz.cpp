@@ -36,12 +36,16 @@
 
 namespace {
 
-constexpr long kMaxSide = 12;  // images up to 12 x 12 pels keep each step fast
+// Images up to 6 x 6 pels keep each step fast and still reach every border
+// case of the smoothing (its kernel is 9 pels wide) and of the subsampling
+// (factors up to 6).
+constexpr long kMaxSide = 6;
 constexpr std::size_t kMaxBaseImages = 4;
 // Every phase of the search (the initial sweep, the grey sweeps, grid
 // passes, restarts) is reached within this many images with suitable
-// parameters; nine in ten seed-grown inputs end well before it.
-constexpr long kMaxImagesPerInput = 400;
+// parameters (few enabled axes, coarse steps). Cut this low the fuzzer runs
+// about thirty times as many inputs as without a cut, and covers more.
+constexpr long kMaxImagesPerInput = 120;
 
 // A broken promise: say which, then abort so the fuzzer keeps the input.
 void fail(const char* what, int line) {
