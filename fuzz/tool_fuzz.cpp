@@ -11,8 +11,9 @@
 // A search is followed for at most kMaxImagesPerInput images. Searches
 // with extreme parameters can take up to search_limits::kMaxImages (about
 // 195000) images, minutes per input under the sanitizers; the fuzzer spends
-// that time far better on more inputs, and the termination test holds the
-// searches to that bound.
+// that time far better on more inputs. Inputs whose pattern-count byte is
+// 0xFF (one in 256) follow the search to its end, which must come within
+// that bound.
 //
 // Input: flags, parameter values (a byte picks a value of interest or the
 // next eight bytes as a raw double), image size, then pel bytes from which
@@ -46,6 +47,7 @@ constexpr std::size_t kMaxBaseImages = 4;
 // parameters (few enabled axes, coarse steps). Cut this low the fuzzer runs
 // about thirty times as many inputs as without a cut, and covers more.
 constexpr long kMaxImagesPerInput = 120;
+constexpr std::uint8_t kWholeSearch = 0xFF;  // pattern-count byte of inputs followed to the end
 
 // A broken promise: say which, then abort so the fuzzer keeps the input.
 void fail(const char* what, int line) {
@@ -154,7 +156,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t sizes = in.byte();
     const long width = 1 + (sizes & 0x0F) % kMaxSide;
     const long height = 1 + (sizes >> 4) % kMaxSide;
-    const std::size_t baseCount = 1 + in.byte() % kMaxBaseImages;
+    const std::uint8_t bases = in.byte();
+    const std::size_t baseCount = 1 + bases % kMaxBaseImages;
+    const bool wholeSearch = bases == kWholeSearch;
     const unsigned long subsampling = in.byte() % 7;
 
     std::vector<std::uint8_t> pels = in.rest();
@@ -195,7 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     const search_runner::SearchRun run =
         search_runner::runSearch(tool, params, kcColorCameraSettings(startExposure, startContrast, startBrightness),
-                                 kMaxImagesPerInput, imageFor, false);
+                                 wholeSearch ? search_limits::kMaxImages : kMaxImagesPerInput, imageFor, false);
+    FUZZ_REQUIRE(run.done || !wholeSearch);
     if (!run.done) return 0;
 
     const kcColorCameraSettings result = run.result;
