@@ -69,9 +69,7 @@ TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAcce
         const colorbal_test::Run run = runInProcess({c.begin(), split});
         EXPECT_EQ(run.status, kExitUsage) << c[1];
         EXPECT_EQ(run.out, "") << c[1];
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << "one line: " << run.err;
-        for (auto piece = split + 1; piece != c.end(); ++piece)
-            EXPECT_NE(run.err.find(*piece), std::string::npos) << c[1] << " -> " << run.err;
+        colorbal_test::expectOneLine(run, {split + 1, c.end()}, c[1]);
     }
 }
 
@@ -108,14 +106,12 @@ TEST(ColorbalOptions, ParamsFileFieldsAreOverriddenOnlyByOptionsGivenAndCheckedL
 }
 
 TEST(ColorbalOptions, HelpVersionAndScenesSucceedOnStandardOutput) {
-    const colorbal_test::Run help = runInProcess({"balance", "--help"});
-    EXPECT_EQ(help.status, kExitSuccess);
-    EXPECT_NE(help.out.find("--exposure-range"), std::string::npos) << help.out;
-    const colorbal_test::Run version = runInProcess({"--version"});
-    EXPECT_EQ(version.status, kExitSuccess);
-    EXPECT_NE(version.out.find(COLORBAL_VERSION), std::string::npos) << version.out;
-    const colorbal_test::Run scenes = runInProcess({"scenes"});
-    EXPECT_EQ(scenes.status, kExitSuccess);
-    for (const std::string& name : kcSimScene::builtInNames())
-        EXPECT_NE(scenes.out.find(name + " "), std::string::npos) << name;
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {{{"balance", "--help"}, "--exposure-range"},
+                                                                           {{"--version"}, COLORBAL_VERSION}};
+    for (const std::string& name : kcSimScene::builtInNames()) cases.push_back({{"scenes"}, name + " "});
+    for (const auto& [args, piece] : cases) {
+        const colorbal_test::Run run = runInProcess(args);
+        EXPECT_EQ(run.status, kExitSuccess) << args.back();
+        EXPECT_NE(run.out.find(piece), std::string::npos) << run.out;
+    }
 }

@@ -1,14 +1,33 @@
 // tests/apps/colorbal_program_test.cpp
-// The built colorbal program, run as a user runs it.
+// The built colorbal program run as a user runs it, and `colorbal show` on
+// the program's tagged archives and its refusal of anything else.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
+#include "apps/colorbal/app_errors.h"
+#include "apps/colorbal/archive_files.h"
 #include "colorbal_test_support.h"
+#include "toolkit/foundation/archive.h"
 
-using colorbal_test::JsonReader;
+using colorbal_test::jsonObject;
+using colorbal_test::readFile;
+using colorbal_test::runInProcess;
 using colorbal_test::runProgram;
 using colorbal_test::TempDir;
+
+namespace {
+// An archive holding `tag` and then one byte.
+std::string taggedBytes(std::string tag, unsigned char next) {
+    kcArchive ar = kcArchive::storing();
+    ar || tag || next;
+    return std::string(ar.bytes().begin(), ar.bytes().end());
+}
+
+// The line of `text` that starts with `label` ("" if none).
+std::string lineOf(const std::string& text, const std::string& label) {
+    const std::size_t at = text.find("\n" + label);
+    return at == std::string::npos ? "" : text.substr(at + 1, text.find('\n', at + 1) - at);
+}
+}  // namespace
 
 TEST(ColorbalProgram, DefaultBalanceSucceedsAndItsJsonHoldsTheResult) {
     TempDir dir;
@@ -17,7 +36,7 @@ TEST(ColorbalProgram, DefaultBalanceSucceedsAndItsJsonHoldsTheResult) {
     // Standard error is no terminal here: no progress line.
     EXPECT_EQ(run.err, "");
     std::map<std::string, std::string> members;
-    ASSERT_NO_THROW(members = JsonReader(run.out).topLevelObject()) << run.out;
+    ASSERT_NO_THROW(members = jsonObject(run.out)) << run.out;
     for (const char* key : {"exposure", "contrast", "brightness", "positive8BitLut", "seconds"})
         EXPECT_EQ(members.count(key), 1U) << key;
     EXPECT_EQ(members["positive8BitLut"], "true");
@@ -41,12 +60,9 @@ TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
     const colorbal_test::Run shownResult = runProgram(dir, {"show", result});
     ASSERT_EQ(shownResult.status, 0) << shownResult.err;
     // The settings lines of show are lines of the report.
-    for (const char* key : {"\nexposure:", "\ncontrast:", "\nbrightness:"}) {
-        const std::size_t at = shownResult.out.find(key);
-        ASSERT_NE(at, std::string::npos) << key << " missing from\n" << shownResult.out;
-        EXPECT_NE(run.out.find(shownResult.out.substr(at, shownResult.out.find('\n', at + 1) + 1 - at)),
-                  std::string::npos)
-            << key;
+    for (const char* label : {"exposure:", "contrast:", "brightness:"}) {
+        EXPECT_NE(lineOf(shownResult.out, label), "") << label << " missing from\n" << shownResult.out;
+        EXPECT_EQ(lineOf(shownResult.out, label), lineOf("\n" + run.out, label));
     }
     const colorbal_test::Run shownParams = runProgram(dir, {"show", params});
     ASSERT_EQ(shownParams.status, 0) << shownParams.err;
@@ -56,7 +72,7 @@ TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
     const colorbal_test::Run again = runProgram(
         dir, {"balance", "--size", "64x48", "--seed", "5", "--params", params, "--save-result", dir.file("again.cbr")});
     ASSERT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(colorbal_test::readFile(dir.file("again.cbr")), colorbal_test::readFile(result));
+    EXPECT_EQ(readFile(dir.file("again.cbr")), readFile(result));
 }
 
 TEST(ColorbalProgram, BadInputGivesStatus2AndOneLineAndWritesNothing) {
@@ -79,8 +95,75 @@ TEST(ColorbalProgram, BadInputGivesStatus2AndOneLineAndWritesNothing) {
         const colorbal_test::Run run = runProgram(dir, withOutputs);
         EXPECT_EQ(run.status, 2) << args.back();
         EXPECT_EQ(run.out, "") << args.back();
-        EXPECT_NE(run.err.find(args.back()), std::string::npos) << run.err;
-        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "more than one line: " << run.err;
+        colorbal_test::expectOneLine(run, {args.back()}, args.back());
         EXPECT_TRUE(std::filesystem::is_empty(dir.file("sub"))) << "an output was written for " << args[1];
     }
+}
+
+TEST(ColorbalShow, PrintsAStoredResultAndStoredParametersAsTextAndJson) {
+    const TempDir dir;
+    kcColorBalanceResult result;
+    result.exposure(0.0123);
+    result.contrast(0.5);
+    result.brightness(0.1875);
+    result.positive8BitLut(true);
+    kcAcquireInfo info;
+    info.acquisitionNumber(812);
+    result.acqInfo(info);
+    kfWriteResultFile(dir.file("r"), result);
+    kcColorBalanceParams params;
+    params.isContrastEnabled(false);
+    params.exposureRange(kcRange(2e-6, 0.25));
+    params.usePositive8BitLut(false);
+    kfWriteParamsFile(dir.file("p"), params);
+
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"r",
+         {"exposure:          12.30 ms\n", "contrast:          0.5000\n", "brightness:        0.1875\n",
+          "LUT is identity:   yes", "number 812", "camera's own clock"}},
+        {"p",
+         {"vary:              exposure,brightness", "exposure range:    0.002 ms .. 250.00 ms",
+          "positive LUT:      off"}},
+    };
+    for (const auto& [file, lines] : cases) {
+        const colorbal_test::Run run = runInProcess({"show", dir.file(file)});
+        ASSERT_EQ(run.status, kExitSuccess) << run.err;
+        for (const std::string& line : lines) EXPECT_NE(run.out.find(line), std::string::npos) << run.out;
+    }
+    const colorbal_test::Run json = runInProcess({"show", "--json", dir.file("r")});
+    ASSERT_EQ(json.status, kExitSuccess);
+    const auto members = jsonObject(json.out);
+    EXPECT_EQ(members.at("kind"), "\"result\"");
+    EXPECT_EQ(members.at("exposure"), "0.0123");
+    EXPECT_NE(members.at("units").find("\"exposure\": \"s\""), std::string::npos);
+    EXPECT_EQ(members.at("positive8BitLut"), "true");
+}
+
+TEST(ColorbalShow, RefusesGarbageTruncatedAndForeignFilesWithStatus2NamingTheFile) {
+    const TempDir dir;
+    kcColorBalanceResult result;
+    result.exposure(0.02);
+    kfWriteResultFile(dir.file("good"), result);
+    const std::string good = readFile(dir.file("good"));
+    // The bytes and a piece of the message: garbage, trailing bytes, another
+    // record under a tag of ours, a record version from the future, and
+    // every truncation of a good file.
+    std::vector<std::pair<std::string, std::string>> cases = {{"", "neither"},
+                                                              {"hello, this is not an archive\n", "neither"},
+                                                              {good + "x", "1 unexpected byte after the record"},
+                                                              {good + "xx", "2 unexpected bytes after the record"},
+                                                              {taggedBytes("colorbal-other", 1), "neither"},
+                                                              {taggedBytes(kResultFileTag, 9), "newer"}};
+    for (std::size_t n = 1; n < good.size(); ++n) cases.emplace_back(good.substr(0, n), "");
+    for (const auto& [bytes, inMessage] : cases) {
+        std::ofstream(dir.file("f"), std::ios::binary) << bytes;
+        const colorbal_test::Run run = runInProcess({"show", dir.file("f")});
+        EXPECT_EQ(run.status, kExitUsage) << bytes.size() << " bytes";
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find(dir.file("f")), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(inMessage), std::string::npos) << run.err;
+    }
+    const colorbal_test::Run missing = runInProcess({"show", dir.file("missing")});
+    EXPECT_EQ(missing.status, kExitUsage);
+    EXPECT_NE(missing.err.find("cannot read"), std::string::npos) << missing.err;
 }

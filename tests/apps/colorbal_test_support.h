@@ -1,8 +1,10 @@
 // tests/apps/colorbal_test_support.h
 // Helpers of the colorbal program's tests: a scratch directory, running the
-// program in-process or as the built binary, and a small JSON reader.
+// program in-process or as the built binary, checks of its one-line errors
+// and a small JSON reader.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,8 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -49,10 +53,25 @@ struct Run {
 };
 
 // The program's logic, called as main() calls it (stderr not a terminal).
-inline Run runInProcess(const std::vector<std::string>& args) {
+inline Run runInProcess(const std::vector<std::string>& args, const kcCameraCommands* cameras = nullptr) {
     std::ostringstream out, err;
-    const int status = kfColorbalMain(args, out, err, false);
+    const int status = kfColorbalMain(args, out, err, false, cameras);
     return Run{status, out.str(), err.str()};
+}
+
+// Exactly one line on standard error, holding every piece.
+inline void expectOneLine(const Run& run, const std::vector<std::string>& pieces, const std::string& label) {
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << label << ": not one line: " << run.err;
+    for (const std::string& piece : pieces)
+        EXPECT_NE(run.err.find(piece), std::string::npos) << label << ": " << run.err;
+}
+
+// Every entry of a directory tree, relative to it.
+inline std::set<std::string> entries(const std::filesystem::path& dir) {
+    std::set<std::string> names;
+    for (const std::filesystem::directory_entry& e : std::filesystem::recursive_directory_iterator(dir))
+        names.insert(e.path().lexically_relative(dir).string());
+    return names;
 }
 
 inline std::string readFile(const std::string& path) {
@@ -72,62 +91,56 @@ inline Run runProgram(const TempDir& dir, const std::vector<std::string>& args) 
     return Run{status, readFile(dir.file("stdout.txt")), readFile(dir.file("stderr.txt"))};
 }
 
-// Reads one JSON value and records the members of the top-level object
-// (their raw text). Throws std::runtime_error on anything that is not JSON.
-class JsonReader {
-public:
-    explicit JsonReader(std::string text) : t_(std::move(text)) {}
-
-    std::map<std::string, std::string> topLevelObject() {
-        std::map<std::string, std::string> members;
-        if (ws() != '{') fail();
-        value(&members);
-        if (ws(), p_ != t_.size()) fail();
-        return members;
-    }
-
-private:
-    [[noreturn]] void fail() const { throw std::runtime_error("not JSON at " + std::to_string(p_)); }
+// The members of the JSON object `text`, each as its raw text. Throws
+// std::runtime_error on anything that is not JSON.
+inline std::map<std::string, std::string> jsonObject(const std::string& text) {
+    static const std::regex scalar(
+        R"re("([^"\\\x00-\x1f]|\\.)*"|true|false|null|-?(0|[1-9]\d*)(\.\d+)?([eE][+-]?\d+)?)re");
+    std::size_t p = 0;
+    const auto fail = [&p] { return std::runtime_error("not JSON at " + std::to_string(p)); };
     // Skips white space and returns the next character ('\0' at the end).
-    char ws() {
-        while (p_ < t_.size() && std::isspace(static_cast<unsigned char>(t_[p_]))) ++p_;
-        return p_ < t_.size() ? t_[p_] : '\0';
-    }
-    void eat(char c) {
-        if (ws() != c) fail();
-        ++p_;
-    }
-    // A string, number, true, false or null, as written.
-    std::string token() {
-        static const std::regex re(
-            R"re("([^"\\\x00-\x1f]|\\.)*"|true|false|null|-?(0|[1-9]\d*)(\.\d+)?([eE][+-]?\d+)?)re");
-        std::smatch m;
-        ws();
-        const auto from = t_.cbegin() + static_cast<std::ptrdiff_t>(p_);
-        if (!std::regex_search(from, t_.cend(), m, re, std::regex_constants::match_continuous)) fail();
-        p_ += static_cast<std::size_t>(m.length(0));
-        return m.str(0);
-    }
-    void value(std::map<std::string, std::string>* members = nullptr) {
-        const char c = ws();
-        if (c != '{' && c != '[') return void(token());
-        const char close = c == '{' ? '}' : ']';
-        ++p_;
-        if (ws() == close) return void(++p_);
-        do {
-            const std::string key = c == '{' ? token() : "\"\"";
-            if (key.front() != '"') fail();
-            if (c == '{') eat(':');
-            ws();
-            const std::size_t begin = p_;
-            value();
-            if (members != nullptr) (*members)[key.substr(1, key.size() - 2)] = t_.substr(begin, p_ - begin);
-        } while (ws() == ',' && ++p_ != 0);
-        eat(close);
-    }
+    const auto peek = [&] {
+        while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
+        return p < text.size() ? text[p] : '\0';
+    };
+    const auto expect = [&](char c) {
+        if (peek() != c) throw fail();
+        ++p;
+    };
+    std::map<std::string, std::string> members;
+    // A value; the members of the outermost object are recorded.
+    const std::function<std::string(bool)> value = [&](bool outermost) {
+        const std::size_t begin = (peek(), p);
+        const char open = text[p];
+        if (open == '{' || open == '[') {
+            const char close = open == '{' ? '}' : ']';
+            ++p;
+            if (peek() != close) {
+                do {
+                    const std::string key = open == '{' ? value(false) : "\"\"";
+                    if (key.front() != '"') throw fail();
+                    if (open == '{') expect(':');
+                    const std::string member = value(false);
+                    if (outermost) members[key.substr(1, key.size() - 2)] = member;
+                } while (peek() == ',' && ++p != 0);
+            }
+            expect(close);
+        } else if (std::smatch m; std::regex_search(text.cbegin() + static_cast<std::ptrdiff_t>(p), text.cend(), m,
+                                                    scalar, std::regex_constants::match_continuous)) {
+            p += static_cast<std::size_t>(m.length(0));
+        } else {
+            throw fail();
+        }
+        return text.substr(begin, p - begin);
+    };
+    if (peek() != '{' || (value(true), peek()) != '\0' || p != text.size()) throw fail();
+    return members;
+}
 
-    std::string t_;
-    std::size_t p_ = 0;
-};
+// The raw text of the member `key` of the JSON object `json` ("" if absent).
+inline std::string jsonMember(const std::string& json, const std::string& key) {
+    const std::map<std::string, std::string> members = jsonObject(json);
+    return members.count(key) != 0 ? members.at(key) : "";
+}
 
 }  // namespace colorbal_test

@@ -10,45 +10,33 @@
 
 #include <array>
 #include <cmath>
-#include <map>
-#include <regex>
-#include <set>
-#include <sstream>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "../apps/colorbal_test_support.h"
 #include "apps/colorbal/app_errors.h"
-#include "apps/colorbal/colorbal_main.h"
 #include "apps/colorbal/genicam_commands.h"
 #include "fake_gv_camera.h"
 #include "toolkit/acq/genicam/genicam_fifo.h"
 
 using genicam_test::FakeGvCamera;
 
+using colorbal_test::jsonMember;
 using ProgramRun = colorbal_test::Run;
 
 namespace {
 ProgramRun colorbal(const std::vector<std::string>& args) {
     const kcCameraCommands cameras = kfGenICamCommands();
-    std::ostringstream out, err;
-    const int status = kfColorbalMain(args, out, err, false, &cameras);
-    return ProgramRun{status, out.str(), err.str()};
+    return colorbal_test::runInProcess(args, &cameras);
 }
 
 // The top-level keys of a JSON report, or the labels of a text report.
 std::set<std::string> reportKeys(const std::string& report, bool json) {
     std::set<std::string> keys;
     if (json)
-        for (const auto& member : colorbal_test::JsonReader(report).topLevelObject()) keys.insert(member.first);
+        for (const auto& member : colorbal_test::jsonObject(report)) keys.insert(member.first);
     std::istringstream lines(json ? "" : report);
     for (std::string line; std::getline(lines, line);) keys.insert(line.substr(0, line.find(':')));
     return keys;
-}
-
-std::string member(const std::string& json, const std::string& key) {
-    return colorbal_test::JsonReader(json).topLevelObject()[key];
 }
 
 // Every feature a run may touch.
@@ -97,21 +85,20 @@ ProgramRun interruptAfter(const std::vector<std::string>& args, int images, int 
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
+class ColorbalCameraCommands : public genicam_test::FakeCameraTest {};
 }  // namespace
 
-TEST(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsReportKeys) {
-    if (FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
-    FakeGvCamera camera;
+TEST_F(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsReportKeys) {
     const ProgramRun list = colorbal({"cameras"});
     EXPECT_EQ(list.status, kExitSuccess) << list.err;
-    EXPECT_NE(list.out.find(camera.serial()), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find(camera_->serial()), std::string::npos) << list.out;
 
     // Only the keys that name the source differ from the simulator's.
     for (const bool json : {true, false}) {
         std::vector<std::string> args = {"balance", "--size", "128x96"};
         if (json) args.push_back("--json");
         const ProgramRun simulated = colorbal(args);
-        args.insert(args.end(), {"--camera", camera.serial()});
+        args.insert(args.end(), {"--camera", camera_->serial()});
         const ProgramRun real = colorbal(args);
         ASSERT_EQ(real.status, kExitSuccess) << real.err;
         EXPECT_NE(real.err.find("no black level control; brightness is not varied"), std::string::npos) << real.err;
@@ -141,24 +128,22 @@ TEST(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsReportK
 
     for (const auto& [args, status] :
          {std::pair<std::vector<std::string>, int>{{"balance", "--camera", "no-such-camera-7f3a"}, kExitRunFailed},
-          {{"balance", "--camera", camera.serial(), "--scene", "chart"}, kExitUsage},
+          {{"balance", "--camera", camera_->serial(), "--scene", "chart"}, kExitUsage},
           {{"balance", "--apply"}, kExitUsage}})
         EXPECT_EQ(colorbal(args).status, status) << args.back();
 }
 
 // Signals stop a run and hand every feature back; --apply and `apply`
 // leave the result on the camera.
-TEST(ColorbalCameraCommands, SignalsHandTheCameraBackAndApplyLeavesTheResultOnIt) {
-    if (FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
-    FakeGvCamera camera;
-    const std::vector<std::string> run = {"balance", "--camera", camera.serial(), "--size", "128x96", "--apply"};
-    const std::map<std::string, std::string> before = camera.features(kTouchedFeatures);
+TEST_F(ColorbalCameraCommands, SignalsHandTheCameraBackAndApplyLeavesTheResultOnIt) {
+    const std::vector<std::string> run = {"balance", "--camera", camera_->serial(), "--size", "128x96", "--apply"};
+    const std::map<std::string, std::string> before = camera_->features(kTouchedFeatures);
     for (const auto& [signal, status, name] :
          {std::tuple{SIGINT, 130, "SIGINT"}, std::tuple{SIGTERM, 143, "SIGTERM"}, std::tuple{SIGHUP, 129, "SIGHUP"}}) {
         const ProgramRun stopped = interruptAfter(run, 3, signal);
         EXPECT_EQ(stopped.status, status) << stopped.out;
         EXPECT_NE(stopped.out.find(std::string("interrupted by ") + name), std::string::npos) << stopped.out;
-        EXPECT_EQ(camera.features(kTouchedFeatures), before) << name;
+        EXPECT_EQ(camera_->features(kTouchedFeatures), before) << name;
     }
 
     colorbal_test::TempDir dir;
@@ -167,32 +152,30 @@ TEST(ColorbalCameraCommands, SignalsHandTheCameraBackAndApplyLeavesTheResultOnIt
                   {"--save-result", dir.file("result.cbr"), "--save-params", dir.file("p.cbp"), "--json"});
     const ProgramRun balance = colorbal(saving);
     ASSERT_EQ(balance.status, kExitSuccess) << balance.err;
-    const std::string applied = member(balance.out, "applied");
+    const std::string applied = jsonMember(balance.out, "applied");
     std::map<std::string, std::string> expected = before;
-    expected["ExposureTimeAbs"] = std::to_string(std::lround(std::stod(member(applied, "exposure")) * 1e6));
+    expected["ExposureTimeAbs"] = std::to_string(std::lround(std::stod(jsonMember(applied, "exposure")) * 1e6));
     // The fake camera's gain runs over 0..10 (GainRaw).
-    expected["GainRaw"] = std::to_string(std::lround(std::stod(member(applied, "contrast")) * 10));
+    expected["GainRaw"] = std::to_string(std::lround(std::stod(jsonMember(applied, "contrast")) * 10));
     EXPECT_NE(expected, before) << "the result is the camera's own setting: nothing shows it was applied";
-    EXPECT_EQ(camera.features(kTouchedFeatures), expected) << balance.out;
+    EXPECT_EQ(camera_->features(kTouchedFeatures), expected) << balance.out;
 
     // Set to something else, the camera gets the stored result back.
-    kcGenICamFifo(camera.serial()).exposure(0.02);
-    const ProgramRun fromFile = colorbal({"apply", dir.file("result.cbr"), "--camera", camera.serial(), "--json"});
+    kcGenICamFifo(camera_->serial()).exposure(0.02);
+    const ProgramRun fromFile = colorbal({"apply", dir.file("result.cbr"), "--camera", camera_->serial(), "--json"});
     ASSERT_EQ(fromFile.status, kExitSuccess) << fromFile.err;
-    EXPECT_EQ(member(fromFile.out, "applied"), applied);
-    EXPECT_EQ(camera.features(kTouchedFeatures), expected);
-    EXPECT_EQ(colorbal({"apply", dir.file("p.cbp"), "--camera", camera.serial()}).status, kExitUsage);
+    EXPECT_EQ(jsonMember(fromFile.out, "applied"), applied);
+    EXPECT_EQ(camera_->features(kTouchedFeatures), expected);
+    EXPECT_EQ(colorbal({"apply", dir.file("p.cbp"), "--camera", camera_->serial()}).status, kExitUsage);
 }
 
 // A busy machine made the first frame of about every second run come
 // incomplete: the stream's socket was too small for it.
-TEST(ColorbalCameraCommands, TenRunsInARowWithEveryCoreBusyLoseNoFrame) {
-    if (FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
-    FakeGvCamera camera;
+TEST_F(ColorbalCameraCommands, TenRunsInARowWithEveryCoreBusyLoseNoFrame) {
     colorbal_test::TempDir dir;
     const genicam_test::CpuLoad load;
     for (int i = 1; i <= 10; ++i) {
-        const ProgramRun run = colorbal_test::runProgram(dir, {"balance", "--camera", camera.serial()});
+        const ProgramRun run = colorbal_test::runProgram(dir, {"balance", "--camera", camera_->serial()});
         EXPECT_EQ(run.status, kExitSuccess) << "run " << i << ": " << run.err;
     }
 }

@@ -1,17 +1,15 @@
 // tests/genicam/fake_gv_camera.h
 // A GigE Vision fake camera on loopback, run as a child process for the
-// length of one test, and a FIFO that forwards to another one and can stop
-// that camera in the middle of a run.
+// length of one test, and a load on every core.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
-#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
-
-#include "toolkit/acq/acq_fifo.h"
 
 namespace genicam_test {
 
@@ -25,8 +23,9 @@ bool isolateNetwork();
 // Starts the fake camera with a serial number of its own, so that it can be
 // told apart from any other camera, and waits (at most kAppearSeconds) for
 // it to be listed. Its port on loopback must be free: another camera there
-// gives a clear error rather than a test that talks to the wrong camera. The process is killed when the object goes,
-// also when the test fails, and dies with the test process if that one crashes.
+// gives a clear error rather than a test that talks to the wrong camera.
+// The process is killed when the object goes, also when the test fails,
+// and dies with the test process if that one crashes.
 class FakeGvCamera {
 public:
     static constexpr double kAppearSeconds = 10.0;
@@ -54,6 +53,18 @@ private:
     pid_t pid_ = -1;
 };
 
+// A test with a fake camera of its own; skipped where the fake camera
+// program is not installed.
+class FakeCameraTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
+        camera_.emplace();
+    }
+
+    std::optional<FakeGvCamera> camera_;
+};
+
 // Keeps every core busy with spinning child processes for its lifetime.
 class CpuLoad {
 public:
@@ -64,31 +75,6 @@ public:
 
 private:
     std::vector<pid_t> children_;
-};
-
-// Forwards every call to `inner`; calls `afterCompletion` with the number of
-// completions so far after each completion that returned.
-class ForwardingFifo : public kcAcqFifo {
-public:
-    ForwardingFifo(kcPtrHandle<kcAcqFifo> inner, std::function<void(int)> afterCompletion)
-        : inner_(std::move(inner)), afterCompletion_(std::move(afterCompletion)) {}
-
-    bool start(unsigned long flags) override { return inner_->start(flags); }
-    kcPtrHandle<kcAcqImage> completeAcq(const CompleteArgs& args) override {
-        kcPtrHandle<kcAcqImage> image = inner_->completeAcq(args);
-        afterCompletion_(++completions_);
-        return image;
-    }
-    bool triggerEnable() const override { return inner_->triggerEnable(); }
-    void triggerEnable(bool enable) override { inner_->triggerEnable(enable); }
-    const kcTriggerModel& triggerModel() const override { return inner_->triggerModel(); }
-    void triggerModel(const kcTriggerModel& model) override { inner_->triggerModel(model); }
-    kcAcqProps& properties() override { return inner_->properties(); }
-
-private:
-    kcPtrHandle<kcAcqFifo> inner_;
-    std::function<void(int)> afterCompletion_;
-    int completions_ = 0;
 };
 
 }  // namespace genicam_test
