@@ -1,13 +1,10 @@
 // tests/apps/colorbal_options_test.cpp
 // The balance command's options: good values reach the parameters, bad
 // ones stop the program with status 2 and a message naming the option.
-#include <gtest/gtest.h>
 
 #include <limits>
 #include <tuple>
 
-#include "apps/colorbal/app_errors.h"
-#include "apps/colorbal/archive_files.h"
 #include "apps/colorbal/options.h"
 #include "colorbal_test_support.h"
 
@@ -47,6 +44,7 @@ TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAcce
         {"--bogus", "balance", "", "unknown option '--bogus'"},
         {"frobnicate", "", "frobnicate", "balance, show and scenes"},
         {"balance", "--size", "32x24", "", "--size", "32x24", "64..2448"},
+        {"balance", "--size", "63x48", "", "--size", "63x48"},
         {"balance", "--seed", "-3", "", "--seed", "-3", "whole number"},
         {"balance", "--exposure-range", "0.3,0.1", "", "--exposure-range", "0 < START <= END"},
         {"balance", "--exposure-range", "nan,0.1", "", "--exposure-range", "nan"},

@@ -2,17 +2,12 @@
 // What the program writes: outputs that appear whole or not at all, write
 // failures reported with the file and the reason, targets checked before
 // any work, and useless results flagged.
-#include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
-#include <set>
 
-#include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/diagnostics_export.h"
 #include "apps/colorbal/interrupt.h"
 #include "apps/colorbal/output_files.h"

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "apps/colorbal/app_errors.h"
+#include "apps/colorbal/archive_files.h"
 #include "apps/colorbal/colorbal_main.h"
 
 namespace colorbal_test {

@@ -1,24 +1,18 @@
 // tests/genicam/colorbal_camera_commands_test.cpp
 // `colorbal cameras` and `colorbal balance --camera` on the fake GigE Vision
 // camera.
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <cmath>
 #include <tuple>
 
 #include "../apps/colorbal_test_support.h"
-#include "apps/colorbal/app_errors.h"
 #include "apps/colorbal/genicam_commands.h"
 #include "fake_gv_camera.h"
 #include "toolkit/acq/genicam/genicam_fifo.h"
-
-using genicam_test::FakeGvCamera;
 
 using colorbal_test::jsonMember;
 using ProgramRun = colorbal_test::Run;
@@ -67,18 +61,15 @@ ProgramRun interruptAfter(const std::vector<std::string>& args, int images, int 
     // rather than hanging it.
     pollfd readable{terminal, POLLIN, 0};
     std::array<char, 4096> buffer{};
-    for (;;) {
-        const int ready = poll(&readable, 1, 120000);
-        const ssize_t got = ready > 0 ? read(terminal, buffer.data(), buffer.size()) : 0;
-        if (got <= 0) {
-            if (ready == 0) kill(child, SIGKILL);
-            break;
-        }
+    int ready = 0;
+    for (ssize_t got;
+         (ready = poll(&readable, 1, 120000)) > 0 && (got = read(terminal, buffer.data(), buffer.size())) > 0;) {
         run.out.append(buffer.data(), static_cast<std::size_t>(got));
         std::smatch counted;
         if (!sent && std::regex_search(run.out, counted, progress) && std::stoi(counted[1]) >= images)
             sent = kill(child, signal) == 0 && kill(child, SIGINT) == 0;
     }
+    if (ready == 0) kill(child, SIGKILL);
     close(terminal);
     int status = 0;
     waitpid(child, &status, 0);

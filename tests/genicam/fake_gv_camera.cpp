@@ -125,23 +125,18 @@ std::map<std::string, std::string> FakeGvCamera::features(const std::vector<std:
     for (const kcGenICamCameraInfo& found : kfGenICamCameras())
         if (found.serial == serial_) id = found.id;
     GError* error = nullptr;
-    const auto check = [&error](const std::string& what) {
-        if (error == nullptr) return;
-        const std::string message = error->message;
-        g_clear_error(&error);
-        throw std::runtime_error(what + " of the fake camera failed: " + message);
-    };
     std::unique_ptr<ArvCamera, void (*)(gpointer)> camera(arv_camera_new(id.c_str(), &error), g_object_unref);
-    check("opening " + id);
     std::map<std::string, std::string> values;
-    for (const std::string& name : names) {
-        ArvGcNode* node = arv_device_get_feature(arv_camera_get_device(camera.get()), name.c_str());
+    for (auto name = names.begin(); camera && error == nullptr && name != names.end(); ++name) {
+        ArvGcNode* node = arv_device_get_feature(arv_camera_get_device(camera.get()), name->c_str());
         if (node == nullptr || !ARV_IS_GC_FEATURE_NODE(node)) continue;
         const char* text = arv_gc_feature_node_get_value_as_string(ARV_GC_FEATURE_NODE(node), &error);
-        check("reading " + name);
-        values[name] = text != nullptr ? text : "";
+        values[*name] = text != nullptr ? text : "";
     }
-    return values;
+    if (error == nullptr) return values;
+    const std::string message = error->message;
+    g_clear_error(&error);
+    throw std::runtime_error("reading the features of the fake camera " + id + " failed: " + message);
 }
 
 CpuLoad::CpuLoad() {

@@ -20,9 +20,6 @@
 using genicam_test::FakeGvCamera;
 
 namespace {
-// What the fake camera offers: no black level, whole microseconds of
-// exposure from 10 us, an integer gain.
-constexpr double kMinExposure = 10e-6;
 // Small images, for quick tests.
 constexpr long kWidth = 128;
 constexpr long kHeight = 96;
@@ -42,26 +39,25 @@ CameraState stateOf(kcGenICamFifo& fifo) {
             fifo.contrast(kcContrastBrightnessProp::eChannel0)};
 }
 
+kcGenICamFifoOptions smallImages(const std::string& pixelFormat = "RGB8") {
+    kcGenICamFifoOptions options;
+    options.pixelFormat = pixelFormat;
+    options.width = kWidth;
+    options.height = kHeight;
+    return options;
+}
+
 class GenICamFifoOnFakeCamera : public genicam_test::FakeCameraTest {
 protected:
-    // A FIFO on this test's camera, delivering small images.
     kcPtrHandle<kcGenICamFifo> open(const std::string& pixelFormat = "RGB8") {
-        return kcPtrHandle<kcGenICamFifo>(new kcGenICamFifo(camera_->serial(), options(pixelFormat)));
-    }
-    static kcGenICamFifoOptions options(const std::string& pixelFormat = "RGB8") {
-        kcGenICamFifoOptions options;
-        options.pixelFormat = pixelFormat;
-        options.width = kWidth;
-        options.height = kHeight;
-        return options;
+        return kcPtrHandle<kcGenICamFifo>(new kcGenICamFifo(camera_->serial(), smallImages(pixelFormat)));
     }
 };
 
 // A FIFO that stops the camera's process after its second completion.
 class StoppingFifo : public kcGenICamFifo {
 public:
-    explicit StoppingFifo(FakeGvCamera& process, const kcGenICamFifoOptions& options)
-        : kcGenICamFifo(process.serial(), options), process_(process) {}
+    explicit StoppingFifo(FakeGvCamera& process) : kcGenICamFifo(process.serial(), smallImages()), process_(process) {}
     kcPtrHandle<kcAcqImage> completeAcq(const CompleteArgs& args) override {
         kcPtrHandle<kcAcqImage> image = kcGenICamFifo::completeAcq(args);
         if (++completions_ == 2) process_.stop();
@@ -74,7 +70,11 @@ private:
 };
 }  // namespace
 
-TEST_F(GenICamFifoOnFakeCamera, AcquiresOneImageAtTheSetExposureAndGain) {
+// Grey images at the set exposure and gain, then Bayer images as colour;
+// the camera gets its pixel format back each time.
+TEST_F(GenICamFifoOnFakeCamera, AcquiresAtTheSetExposureAndGainInEachFormatAndPutsTheFormatBack) {
+    const std::string found = kcGenICamFifo(camera_->serial()).pixelFormat();
+    ASSERT_NE(found, "BayerRG8");
     kcPtrHandle<kcGenICamFifo> fifo = open("Mono8");
     EXPECT_FALSE(fifo->supportsBrightness() || fifo->hasCameraLut());
     kcAcquireInfo info;
@@ -97,10 +97,11 @@ TEST_F(GenICamFifoOnFakeCamera, AcquiresOneImageAtTheSetExposureAndGain) {
     EXPECT_EQ(&fifo->triggerModel(), &kfFreeRunTrigger());
     EXPECT_LT(meanAt(0.0), bright);
 
-    // Out-of-range values are clamped to the camera's bounds; the camera has
-    // no black level, so only a brightness of 0 can be written.
+    // Out-of-range values are clamped to the camera's bounds (exposure from
+    // 10 us); the camera has no black level, so only a brightness of 0 can
+    // be written.
     fifo->exposure(1e-9);
-    EXPECT_DOUBLE_EQ(fifo->exposure(), kMinExposure);
+    EXPECT_DOUBLE_EQ(fifo->exposure(), 10e-6);
     fifo->setContrastEx(7.0, kAllTaps);
     EXPECT_DOUBLE_EQ(fifo->contrast(kcContrastBrightnessProp::eChannel0), 1.0);
     fifo->setBrightnessEx(0.0, kAllTaps);
@@ -111,11 +112,7 @@ TEST_F(GenICamFifoOnFakeCamera, AcquiresOneImageAtTheSetExposureAndGain) {
     constant.fill(7);
     fifo->inputLut(constant.data());
     EXPECT_EQ(meanAt(0.2), 7.0);
-}
-
-TEST_F(GenICamFifoOnFakeCamera, DeliversBayerAsColourAndPutsTheFormatBack) {
-    const std::string found = kcGenICamFifo(camera_->serial()).pixelFormat();
-    ASSERT_NE(found, "BayerRG8");
+    fifo = kcPtrHandle<kcGenICamFifo>();
     {
         const kcPtrHandle<kcGenICamFifo> bayer = open("BayerRG8");
         bayer->triggerModel(kfManualTrigger());
@@ -161,7 +158,7 @@ TEST_F(GenICamFifoOnFakeCamera, SaverAndColorBalanceHandTheCameraBackAsFound) {
 }
 
 TEST_F(GenICamFifoOnFakeCamera, CameraStoppedMidRunGivesAnErrorOrATimeoutNotAHang) {
-    kcPtrHandle<kcGenICamFifo> camera(new StoppingFifo(*camera_, options()));
+    kcPtrHandle<kcGenICamFifo> camera(new StoppingFifo(*camera_));
     kcColorBalanceParams params;
     params.isBrightnessEnabled(false);
     kcColorBalanceResult result;
