@@ -66,10 +66,7 @@ bool loopbackUp() {
 // True when nothing listens on the camera port of loopback.
 bool cameraPortFree() {
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(kGvcpPort);
-    inet_pton(AF_INET, kLoopback, &address.sin_addr);
+    const sockaddr_in address{.sin_family = AF_INET, .sin_port = htons(kGvcpPort), .sin_addr = {inet_addr(kLoopback)}};
     const bool free = fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     if (fd >= 0) close(fd);
     return free;
