@@ -66,7 +66,8 @@ bool loopbackUp() {
 // True when nothing listens on the camera port of loopback.
 bool cameraPortFree() {
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    const sockaddr_in address{.sin_family = AF_INET, .sin_port = htons(kGvcpPort), .sin_addr = {inet_addr(kLoopback)}};
+    const sockaddr_in address{
+        .sin_family = AF_INET, .sin_port = htons(kGvcpPort), .sin_addr = {inet_addr(kLoopback)}, .sin_zero = {}};
     const bool free = fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     if (fd >= 0) close(fd);
     return free;
