@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <tuple>
 
 #include "apps/colorbal/diagnostics_export.h"
 #include "apps/colorbal/interrupt.h"
@@ -126,6 +127,12 @@ TEST(ColorbalOutputs, WholeFilesAndDirectoriesAppearOnlyWhenComplete) {
         if (target == std::string("busy")) {
             EXPECT_THROW(out.commit(), kcRunError);
         }
+    }
+    // A signal ends the run with 128 + its number, named in the message.
+    for (const auto& [signal, status, name] :
+         {std::tuple{SIGINT, 130, "SIGINT"}, std::tuple{SIGTERM, 143, "SIGTERM"}, std::tuple{SIGHUP, 129, "SIGHUP"}}) {
+        EXPECT_EQ(kfExitStatusForSignal(signal), status) << name;
+        EXPECT_EQ(kcInterrupted(signal, "x").what(), "interrupted by " + std::string(name) + ": x");
     }
     // A signal stops an export between its files (here before the first),
     // in a child process: the pending signal stays for the process's life.
