@@ -103,15 +103,15 @@ TEST_F(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsRepor
     // The good pels at the result are those of an image taken at the result
     // settings (the last row of search.csv); the camera is handed back.
     colorbal_test::TempDir dir;
-    const std::map<std::string, std::string> before = camera.features(kTouchedFeatures);
+    const std::map<std::string, std::string> before = camera_->features(kTouchedFeatures);
     const ProgramRun diagnosed = colorbal(
-        {"balance", "--camera", camera.serial(), "--size", "128x96", "--json", "--diagnostics", dir.file("d")});
+        {"balance", "--camera", camera_->serial(), "--size", "128x96", "--json", "--diagnostics", dir.file("d")});
     ASSERT_EQ(diagnosed.status, kExitSuccess) << diagnosed.err;
-    EXPECT_EQ(camera.features(kTouchedFeatures), before);
+    EXPECT_EQ(camera_->features(kTouchedFeatures), before);
     const std::string csv = colorbal_test::readFile(dir.file("d/search.csv"));
     std::string atResult;
     for (const char* key : {"exposure", "contrast", "brightness", "goodPelFractionResult"})
-        atResult += "," + member(diagnosed.out, key);
+        atResult += "," + jsonMember(diagnosed.out, key);
     const std::size_t lastRow = csv.rfind('\n', csv.size() - 2);
     EXPECT_NE(csv.find(atResult + ",", lastRow), std::string::npos) << atResult << "\n" << csv;
     EXPECT_TRUE(csv.ends_with(",0,result image\n")) << csv;
