@@ -30,7 +30,7 @@
 #include "clbl/defs.h"
 #include "clbl/params.h"
 #include "clbl/tool.h"
-#include "fuzz/search_limits.h"
+#include "tests/support/search_limits.h"
 #include "tests/support/search_runner.h"
 #include "toolkit/acq/acq_image.h"
 #include "toolkit/foundation/three_plane_pel_buffer.h"

@@ -1,7 +1,7 @@
-// fuzz/search_limits.h
+// tests/support/search_limits.h
 // What every search of kcColorBalanceTool keeps to, whatever its parameters
-// and images: the most images it takes and where its result lies. The tool
-// fuzzer asserts both.
+// and images: the most images it takes and where its result lies. The
+// termination test and the tool fuzzer assert both.
 #pragma once
 
 #include <cmath>
