@@ -10,8 +10,7 @@
 
 #include "apps/colorbal/result_image.h"
 #include "clbl/driver.h"
-#include "toolkit/acq/trigger_model.h"
-#include "toolkit/sim/sim_fifo.h"
+#include "tests/support/fifo_test_support.h"
 
 namespace {
 // Counts the reads of exposure, contrast and brightness (a camera round
@@ -25,16 +24,13 @@ struct ReadCountingSimFifo : kcSimFifo {
     mutable int reads = 0;
 };
 
-kcPtrHandle<ReadCountingSimFifo> smallSimFifo() {
-    kcSimFifoOptions options;
-    options.numTaps = 2;
-    return kcPtrHandle<ReadCountingSimFifo>(
-        new ReadCountingSimFifo(kcSimCamera(kcSimScene::builtIn("chart", 64, 48), 3), options));
+kcPtrHandle<ReadCountingSimFifo> countingFifo(long taps = 2) {
+    return fifo_test::makeFifo<ReadCountingSimFifo>("chart", taps);
 }
 }  // namespace
 
 TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
-    kcPtrHandle<ReadCountingSimFifo> sim = smallSimFifo();
+    kcPtrHandle<ReadCountingSimFifo> sim = countingFifo();
     std::vector<kcAcqProgress> reports;
     kcProgressFifo fifo(sim, [&](const kcAcqProgress& p) { reports.push_back(p); });
     kcAcqProps& props = fifo.properties();
@@ -46,12 +42,10 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
     props.inputLutProp().inputLut(kc8BitInputLutProp::positive8BitLut);
     EXPECT_EQ(sim->writeLog().size(), 5U);
     EXPECT_EQ(props.contrastBrightnessProp().brightness(kcContrastBrightnessProp::eChannel1), 0.5);
-    fifo.triggerEnable(false);
-    EXPECT_FALSE(sim->triggerEnable() || fifo.triggerEnable());
     fifo.triggerModel(kfManualTrigger());
-    EXPECT_EQ(&sim->triggerModel(), &kfManualTrigger());
-    EXPECT_EQ(&fifo.triggerModel(), &kfManualTrigger());
     fifo.triggerEnable(true);
+    EXPECT_TRUE(sim->triggerEnable() && fifo.triggerEnable());
+    EXPECT_TRUE(&sim->triggerModel() == &kfManualTrigger() && &fifo.triggerModel() == &kfManualTrigger());
 
     ASSERT_TRUE(fifo.start(0));
     kcAcquireInfo info;
@@ -60,10 +54,8 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
     ASSERT_TRUE(fifo.completeAcq(args)->isBound());
     EXPECT_EQ(info.acquisitionNumber(), 1UL);
     ASSERT_EQ(reports.size(), 1U);
-    EXPECT_EQ(reports[0].acquisitions, 1UL);
-    EXPECT_FALSE(reports[0].failed);
-    EXPECT_EQ(reports[0].settings, kcColorCameraSettings(0.02, 0.25, 0.125));
-    EXPECT_TRUE(reports[0].image->isBound());
+    EXPECT_EQ(std::tuple(reports[0].acquisitions, reports[0].failed, reports[0].settings, reports[0].image->isBound()),
+              std::tuple(1UL, false, kcColorCameraSettings(0.02, 0.25, 0.125), true));
     // The settings reported are the ones written: the camera is not asked.
     EXPECT_EQ(sim->reads, 1);
 
@@ -71,9 +63,8 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
     // timeout passes through unchanged and is not counted. A refused write
     // forgets the value: the next report reads it, once.
     kcSimFifoFaults faults;
-    faults.failureCodeAt = 1;
+    faults.failureCodeAt = faults.failWriteAt = 1;
     faults.timeoutAt = 2;
-    faults.failWriteAt = 1;
     sim->setFaults(faults);
     EXPECT_THROW(props.exposureProp().exposure(0.5), kcException);
     ASSERT_TRUE(fifo.start(0));
@@ -81,16 +72,13 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
     ASSERT_TRUE(fifo.start(0));
     EXPECT_THROW(fifo.completeAcq(args), kcTimeout::Expired);
     ASSERT_EQ(reports.size(), 2U);
-    EXPECT_TRUE(reports[1].failed);
-    EXPECT_EQ(reports[1].settings, kcColorCameraSettings(0.02, 0.25, 0.125));
-    EXPECT_EQ(sim->reads, 2);
-    EXPECT_EQ(fifo.acquisitions(), 2UL);
-
+    EXPECT_EQ(std::tuple(reports[1].failed, reports[1].settings, sim->reads, fifo.acquisitions()),
+              std::tuple(true, kcColorCameraSettings(0.02, 0.25, 0.125), 2, 2UL));
     EXPECT_THROW(kcProgressFifo(kcPtrHandle<kcAcqFifo>(), nullptr), kcBadPointer);
 }
 
 TEST(ProgressFifo, CountsEveryImageOfABalancingRunAndLeavesTheResultAsWithoutIt) {
-    kcPtrHandle<ReadCountingSimFifo> sim = smallSimFifo();
+    kcPtrHandle<ReadCountingSimFifo> sim = countingFifo();
     unsigned long calls = 0;
     kcColorBalanceResult viaWrapper, direct;
     kfColorBalance(kcPtrHandle<kcAcqFifo>(new kcProgressFifo(sim, [&](const kcAcqProgress&) { ++calls; })),
@@ -100,7 +88,7 @@ TEST(ProgressFifo, CountsEveryImageOfABalancingRunAndLeavesTheResultAsWithoutIt)
     EXPECT_EQ(calls, viaWrapper.acqInfo().acquisitionNumber());
     // Only the driver's own capture of the settings it puts back reads them.
     EXPECT_EQ(sim->reads, 3);
-    kfColorBalance(smallSimFifo(), kcColorBalanceParams(), direct, nullptr, 0);
+    kfColorBalance(countingFifo(), kcColorBalanceParams(), direct, nullptr, 0);
     EXPECT_EQ(viaWrapper, direct);
 }
 
@@ -112,20 +100,14 @@ TEST(ProgressFifo, TakesTheResultImageAtTheResultAndHandsTheFifoBackOnEveryWayOu
     result.contrast(0.5);
     result.brightness(0.25);
     result.positive8BitLut(true);
-    std::vector<unsigned char> inverted(256);
-    for (std::size_t i = 0; i < inverted.size(); ++i) inverted[i] = static_cast<unsigned char>(255 - i);
     // Fault, at which acquisition or write; a timeout or a refused write
     // throws, and only an acquisition without a fault gives an image.
     for (const auto& [fault, at] : {std::pair<unsigned long kcSimFifoFaults::*, unsigned long>{nullptr, 0},
                                     {&kcSimFifoFaults::failureCodeAt, 1},
                                     {&kcSimFifoFaults::timeoutAt, 1},
                                     {&kcSimFifoFaults::failWriteAt, 4}}) {
-        kcPtrHandle<ReadCountingSimFifo> sim = smallSimFifo();
-        sim->exposure(0.002);
-        sim->setContrastEx(0.125, kcContrastBrightnessProp::kAllTaps);
-        sim->inputLut(inverted.data());
-        sim->triggerEnable(false);
-        sim->triggerModel(kfFreeRunTrigger());
+        kcPtrHandle<ReadCountingSimFifo> sim = countingFifo(1);
+        const fifo_test::FifoState before = fifo_test::stateOf(*sim);
         kcSimFifoFaults faults;
         if (fault) faults.*fault = at;
         sim->setFaults(faults);
@@ -141,11 +123,6 @@ TEST(ProgressFifo, TakesTheResultImageAtTheResultAndHandsTheFifoBackOnEveryWayOu
         }
         ASSERT_EQ(reports.size(), throws ? 0U : 1U) << at;
         for (const kcAcqProgress& p : reports) EXPECT_EQ(p.settings, kcColorCameraSettings(0.01, 0.5, 0.25));
-        EXPECT_EQ(
-            std::tuple(sim->exposure(), sim->contrast(kcContrastBrightnessProp::eChannel1),
-                       sim->brightness(kcContrastBrightnessProp::eChannel1),
-                       sim->inputLut(kc8BitInputLutProp::eLutChannel0), sim->triggerEnable(), &sim->triggerModel()),
-            std::tuple(0.002, 0.125, 0.0, inverted, false, &kfFreeRunTrigger()))
-            << at;
+        EXPECT_EQ(fifo_test::stateOf(*sim), before) << at;
     }
 }
