@@ -21,13 +21,6 @@
 
 using colorbal_test::readFile;
 
-namespace {
-// A writable plane of `image` (it shares the image's pels).
-kcPelBuffer<unsigned char> planeOf(kc3PlanePelBuffer& image, int p) {
-    return p == 0 ? image.plane0() : p == 1 ? image.plane1() : image.plane2();
-}
-}  // namespace
-
 TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex) {
     const colorbal_test::TempDir dir;
     const std::string out = dir.file("diag");
@@ -76,44 +69,36 @@ TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex
 TEST(SearchRecorder, MeasuresDeliveredImagesAndKeepsFirstBestAndLast) {
     // Plane values chosen so that each image's good-pel share and means
     // are known; widths cross the byte-sum's word and flush boundaries.
-    struct Shot {
-        long width;
-        std::array<unsigned char, 3> values;  // of planes 0..2, everywhere
-        bool failed;
-        double good;
-    };
+    // Width, the value of planes 0..2 everywhere, failed, good-pel share.
+    using Shot = std::tuple<long, std::array<double, 3>, bool, double>;
     const Shot shots[] = {
         {3, {0, 0, 0}, false, 0.0},                                            // dark
         {1031, {255, 254, 253}, false, 0.0},                                   // saturated
-        {2100, {100, 50, 200}, true, NAN},                                     // failed: not measured
+        {2100, {100, 50, 200}, true, -1.0},                                    // failed: not measured
         {2100, {100, 50, 200}, false, 1.0},  {17, {6, 238, 120}, false, 1.0},  // as good, but later
     };
     kcSearchRecorder recorder;
     for (std::size_t i = 0; i < std::size(shots); ++i) {
-        kc3PlanePelBuffer image(shots[i].width, 3);
+        const auto& [width, values, failed, good] = shots[i];
+        kc3PlanePelBuffer image(width, 3);
         for (int p = 0; p < 3; ++p)
             for (long y = 0; y < 3; ++y)
-                std::fill_n(planeOf(image, p).pointToRow(y), shots[i].width,
-                            shots[i].values[static_cast<std::size_t>(p)]);
-        kcAcqProgress progress;
-        progress.acquisitions = i + 1;
-        progress.settings = kcColorCameraSettings(0.001 * static_cast<double>(i + 1), 0.5, 0.25);
-        progress.failed = shots[i].failed;
-        progress.image = kcPtrHandle<kcAcqImage>(new kcAcqImage(image));
-        recorder.add(progress);
+                std::fill_n(kcPelBuffer<unsigned char>(image.plane(p)).pointToRow(y), width,
+                            static_cast<unsigned char>(values[std::size_t(p)]));
+        recorder.add(kcAcqProgress{i + 1, kcColorCameraSettings(0.001 * static_cast<double>(i + 1), 0.5, 0.25), failed,
+                                   kcPtrHandle<kcAcqImage>(new kcAcqImage(image))});
     }
     recorder.add(kcAcqProgress{6, std::nullopt, true, kcPtrHandle<kcAcqImage>()});  // nothing delivered
 
     ASSERT_EQ(recorder.records().size(), 6U);
     for (std::size_t i = 0; i < std::size(shots); ++i) {
         const kcAcqRecord& r = recorder.records()[i];
-        const auto& v = shots[i].values;
-        const std::array<double, 3> means{1.0 * v[0], 1.0 * v[1], 1.0 * v[2]}, none{};
-        EXPECT_EQ(
-            std::tuple(r.index, r.failed, r.failed ? -1.0 : r.goodFraction, r.failed ? none : r.planeMeans),
-            std::tuple(i + 1, shots[i].failed, shots[i].failed ? -1.0 : shots[i].good, shots[i].failed ? none : means))
+        const auto& [width, values, failed, good] = shots[i];
+        // A failed acquisition's share and means are NaN, shown here as -1.
+        const std::array<double, 3> means = std::isnan(r.planeMeans[0]) ? std::array{-1.0, -1.0, -1.0} : r.planeMeans;
+        EXPECT_EQ(std::tuple(r.index, r.failed, std::isnan(r.goodFraction) ? -1.0 : r.goodFraction, means),
+                  std::tuple(i + 1, failed, good, failed ? std::array{-1.0, -1.0, -1.0} : values))
             << i;
-        EXPECT_EQ(std::isnan(r.goodFraction) && std::isnan(r.planeMeans[0]), shots[i].failed) << i;
     }
     EXPECT_EQ(std::tuple(recorder.firstImage().index, recorder.bestImage().index, recorder.lastImage().index),
               std::tuple(1UL, 4UL, 5UL));
@@ -136,7 +121,7 @@ TEST(ReportPage, ThumbnailsAverageWholeBlocksAndLeaveSmallImagesAlone) {
     // Columns alternate 0 and 255 so that a block's mean depends on its width.
     for (int p = 0; p < 3; ++p)
         for (long y = 0; y < 2048; ++y)
-            for (long x = 1; x < 2448; x += 2) planeOf(image, p).pointToRow(y)[x] = 255;
+            for (long x = 1; x < 2448; x += 2) kcPelBuffer<unsigned char>(image.plane(p)).pointToRow(y)[x] = 255;
     const kc3PlanePelBuffer small = kfThumbnail(image);
     EXPECT_EQ(std::pair(small.width(), small.height()), std::pair(349L, 292L));  // 1/7 of each side
     EXPECT_EQ(small.plane1().pointToRow(0)[0], 109);                             // 3 of 7 columns lit

@@ -4,15 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <limits>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "toolkit/foundation/exceptions.h"
@@ -74,24 +71,23 @@ TEST(SimScene, ReadsRgb8AndPpmSourcesAndRefusesBadSizesAndFilesNamingTheFile) {
         EXPECT_THROW(kcSimScene::builtIn("chart", w, h), kcBadArgument) << w << "x" << h;
     for (const std::string& path : {eight, large, deep}) std::filesystem::remove(path);
 
-    const std::vector<unsigned char> six(2 * 1 * 3, 7);
     // Plain, truncated, overlong, garbled, out-of-range headers; the last
     // has sides within bounds but far more pels than the file holds: refused
     // before any pel memory is allocated.
     const std::vector<std::string> bad{"",
-                                       ppm("P3\n2 1\n255\n", six),
+                                       "P3\n2 1\n255\n\7\7\7\7\7\7",
                                        "P6\n2 1\n",
                                        "P6\n2 1\n255",
-                                       ppm("P6\n2 1\n255\n", {7, 7, 7, 7, 7}),
-                                       ppm("P6\n2 1\n255\n", {7, 7, 7, 7, 7, 7, 7}),
-                                       ppm("P6\n2 1\n0\n", six),
-                                       ppm("P6\n2 1\n65536\n", six),
-                                       ppm("P6\n0 1\n255\n", {}),
-                                       ppm("P6\n2 x\n255\n", six),
-                                       ppm("P6\n-2 1\n255\n", six),
-                                       ppm("P6\n2 1234567890123\n255\n", six),
-                                       ppm("P6\n40000 1\n255\n", six),
-                                       ppm("P6\n32768 32768\n65535\n", six)};
+                                       "P6\n2 1\n255\n\7\7\7\7\7",
+                                       "P6\n2 1\n255\n\7\7\7\7\7\7\7",
+                                       "P6\n2 1\n0\n\7\7\7\7\7\7",
+                                       "P6\n2 1\n65536\n\7\7\7\7\7\7",
+                                       "P6\n0 1\n255\n",
+                                       "P6\n2 x\n255\n\7\7\7\7\7\7",
+                                       "P6\n-2 1\n255\n\7\7\7\7\7\7",
+                                       "P6\n2 1234567890123\n255\n\7\7\7\7\7\7",
+                                       "P6\n40000 1\n255\n\7\7\7\7\7\7",
+                                       "P6\n32768 32768\n65535\n\7\7\7\7\7\7"};
     for (std::size_t i = 0; i < bad.size(); ++i) {
         const std::string path = writeFile("bad" + std::to_string(i) + ".ppm", bad[i]);
         try {
