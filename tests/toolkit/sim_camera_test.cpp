@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "toolkit/foundation/exceptions.h"
@@ -33,6 +34,21 @@ std::string writeFile(const std::string& name, const std::string& bytes) {
 
 std::string ppm(const std::string& header, const std::vector<unsigned char>& data) {
     return header + std::string(data.begin(), data.end());
+}
+
+// FNV-1a over the pels of two consecutive frames (the second has its own
+// noise stream), plane after plane.
+std::uint64_t framesHash(kcSimCamera& camera, const kcSimExposure& exposure) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (int frame = 0; frame < 2; ++frame) {
+        const kc3PlanePelBuffer image = camera.render(exposure);
+        for (int p = 0; p < 3; ++p)
+            for (long y = 0; y < image.height(); ++y) {
+                const unsigned char* row = image.plane(p).pointToRow(y);
+                for (long x = 0; x < image.width(); ++x) hash = (hash ^ row[x]) * 1099511628211ull;
+            }
+    }
+    return hash;
 }
 
 }  // namespace
@@ -74,20 +90,13 @@ TEST(SimScene, ReadsRgb8AndPpmSourcesAndRefusesBadSizesAndFilesNamingTheFile) {
     // Plain, truncated, overlong, garbled, out-of-range headers; the last
     // has sides within bounds but far more pels than the file holds: refused
     // before any pel memory is allocated.
-    const std::vector<std::string> bad{"",
-                                       "P3\n2 1\n255\n\7\7\7\7\7\7",
-                                       "P6\n2 1\n",
-                                       "P6\n2 1\n255",
-                                       "P6\n2 1\n255\n\7\7\7\7\7",
-                                       "P6\n2 1\n255\n\7\7\7\7\7\7\7",
-                                       "P6\n2 1\n0\n\7\7\7\7\7\7",
-                                       "P6\n2 1\n65536\n\7\7\7\7\7\7",
-                                       "P6\n0 1\n255\n",
-                                       "P6\n2 x\n255\n\7\7\7\7\7\7",
-                                       "P6\n-2 1\n255\n\7\7\7\7\7\7",
-                                       "P6\n2 1234567890123\n255\n\7\7\7\7\7\7",
-                                       "P6\n40000 1\n255\n\7\7\7\7\7\7",
-                                       "P6\n32768 32768\n65535\n\7\7\7\7\7\7"};
+    // clang-format off
+    const std::vector<std::string> bad{"", "P3\n2 1\n255\n\7\7\7\7\7\7", "P6\n2 1\n", "P6\n2 1\n255",
+        "P6\n2 1\n255\n\7\7\7\7\7", "P6\n2 1\n255\n\7\7\7\7\7\7\7", "P6\n2 1\n0\n\7\7\7\7\7\7",
+        "P6\n2 1\n65536\n\7\7\7\7\7\7", "P6\n0 1\n255\n", "P6\n2 x\n255\n\7\7\7\7\7\7",
+        "P6\n-2 1\n255\n\7\7\7\7\7\7", "P6\n2 1234567890123\n255\n\7\7\7\7\7\7",
+        "P6\n40000 1\n255\n\7\7\7\7\7\7", "P6\n32768 32768\n65535\n\7\7\7\7\7\7"};
+    // clang-format on
     for (std::size_t i = 0; i < bad.size(); ++i) {
         const std::string path = writeFile("bad" + std::to_string(i) + ".ppm", bad[i]);
         try {
@@ -100,39 +109,14 @@ TEST(SimScene, ReadsRgb8AndPpmSourcesAndRefusesBadSizesAndFilesNamingTheFile) {
     }
 }
 
-namespace {
-
-// FNV-1a over the pels of two consecutive frames (the second has its own
-// noise stream), plane after plane.
-std::uint64_t framesHash(kcSimCamera& camera, const kcSimExposure& exposure) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (int frame = 0; frame < 2; ++frame) {
-        const kc3PlanePelBuffer image = camera.render(exposure);
-        for (int p = 0; p < 3; ++p)
-            for (long y = 0; y < image.height(); ++y) {
-                const unsigned char* row = image.plane(p).pointToRow(y);
-                for (long x = 0; x < image.width(); ++x) hash = (hash ^ row[x]) * 1099511628211ull;
-            }
-    }
-    return hash;
-}
-
-}  // namespace
-
 TEST(SimCamera, RendersTheRecordedFramesBitForBit) {
     // Odd sizes and stripes leave every rendering path a ragged tail; the
     // exposures span dark, well exposed and clipped. The hashes were taken
     // from the first renderer, written pel by pel.
-    struct Case {
-        const char* scene;
-        long width, height;
-        std::uint64_t seed;
-        bool noise;
-        double exposure;
-        std::vector<double> contrast, brightness;
-        bool gammaLut;
-        std::uint64_t hash;
-    };
+    // Scene, size, seed, noise, exposure, tap contrasts, tap brightnesses,
+    // square-root LUT, hash.
+    using Case = std::tuple<const char*, long, long, std::uint64_t, bool, double, std::vector<double>,
+                            std::vector<double>, bool, std::uint64_t>;
     const std::vector<Case> cases{
         {"chart", 320, 240, 3, true, 0.02, {0.5}, {0.2}, false, 0x94cfa7669e54da3eull},
         {"chart", 67, 49, 5, true, 0.01, {0.3, 0.7, 0.1}, {0.0, 0.4, 1.0}, true, 0xd94470e143569809ull},
@@ -145,13 +129,13 @@ TEST(SimCamera, RendersTheRecordedFramesBitForBit) {
         // Large enough to be split between threads.
         {"chart", 1023, 201, 4, true, 0.02, {0.5, 0.6, 0.4}, {0.2, 0.1, 0.3}, true, 0x1042bd7a5ca78166ull},
     };
-    for (const Case& c : cases) {
-        kcSimCamera camera(kcSimScene::builtIn(c.scene, c.width, c.height), c.seed, c.noise);
-        kcSimExposure exposure{.exposure = c.exposure, .tapContrast = c.contrast, .tapBrightness = c.brightness};
-        if (c.gammaLut)
+    for (const auto& [scene, width, height, seed, noise, level, contrast, brightness, gammaLut, hash] : cases) {
+        kcSimCamera camera(kcSimScene::builtIn(scene, width, height), seed, noise);
+        kcSimExposure exposure{.exposure = level, .tapContrast = contrast, .tapBrightness = brightness};
+        if (gammaLut)
             for (int i = 0; i < 256; ++i)
                 exposure.lut[static_cast<std::size_t>(i)] =
                     static_cast<unsigned char>(std::lround(255.0 * std::sqrt(i / 255.0)));
-        EXPECT_EQ(framesHash(camera, exposure), c.hash) << c.scene << " " << c.width << "x" << c.height;
+        EXPECT_EQ(framesHash(camera, exposure), hash) << scene << " " << width << "x" << height;
     }
 }
