@@ -105,6 +105,8 @@ TEST(GaussSample, MatchesThePlainTwoDimensionalSumBitExactlyAndRefusesBadParamet
     const Image source = randomImage(131, 37, 99);
     for (double gain : {0.0, 0.5, 0.73, 1.9, 4.0})
         for (long n : {0L, 2L, 8L}) EXPECT_EQ(gauss(source, 5, n, gain), referenceGauss(source, 5, n, gain)) << gain;
+    const Image white = makeImage(203, 29, [](long, long) { return 255; });
+    for (long n = 0; n <= 8; ++n) EXPECT_EQ(gauss(white, 5, n), referenceGauss(white, 5, n, 1.0)) << n;
     // Only the window is sampled, its own border replicated.
     ConstImage window = randomImage(160, 90, 7);
     window.window(kcPelRect(13, 7, 101, 46));
