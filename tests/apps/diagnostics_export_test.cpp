@@ -116,21 +116,7 @@ TEST(SearchRecorder, MeasuresDeliveredImagesAndKeepsFirstBestAndLast) {
     EXPECT_EQ(kfUtcTimeText(1796601899123) + kfUtcTimeText(-1), "2026-12-07T00:04:59.123Z1969-12-31T23:59:59.999Z");
 }
 
-TEST(ReportPage, ThumbnailsAverageWholeBlocksAndLeaveSmallImagesAlone) {
-    kc3PlanePelBuffer image(2448, 2048);
-    // Columns alternate 0 and 255 so that a block's mean depends on its width.
-    for (int p = 0; p < 3; ++p)
-        for (long y = 0; y < 2048; ++y)
-            for (long x = 1; x < 2448; x += 2) kcPelBuffer<unsigned char>(image.plane(p)).pointToRow(y)[x] = 255;
-    const kc3PlanePelBuffer small = kfThumbnail(image);
-    EXPECT_EQ(std::pair(small.width(), small.height()), std::pair(349L, 292L));  // 1/7 of each side
-    EXPECT_EQ(small.plane1().pointToRow(0)[0], 109);                             // 3 of 7 columns lit
-    EXPECT_EQ(small.plane2().pointToRow(291)[348], 109);
-    const kc3PlanePelBuffer tiny(64, 48);
-    EXPECT_EQ(kfThumbnail(tiny).plane0().pointToRow(0), tiny.plane0().pointToRow(0));
-}
-
-TEST(DiagnosticsExport, EscapesTextAndEncodesImagesExactly) {
+TEST(DiagnosticsExport, EscapesTextEncodesImagesExactlyAndAveragesWholeBlocksForThumbnails) {
     kcDiagObject diag;
     kcDiagRecord& record = diag.newDiagRecord();
     kc3PlanePelBuffer image(70, 50);
@@ -156,6 +142,18 @@ TEST(DiagnosticsExport, EscapesTextAndEncodesImagesExactly) {
     for (const char* part :
          {"x=\"1\" y=\"2.5\"", ">x &lt; y \xc3\xa9</text>", "<title>&lt;a &amp; &quot;b&quot;&gt;</title>"})
         EXPECT_NE(svg.find(part), std::string::npos) << part << " not in " << svg;
+
+    kc3PlanePelBuffer large(2448, 2048);
+    // Columns alternate 0 and 255 so that a block's mean depends on its width.
+    for (int p = 0; p < 3; ++p)
+        for (long y = 0; y < 2048; ++y)
+            for (long x = 1; x < 2448; x += 2) kcPelBuffer<unsigned char>(large.plane(p)).pointToRow(y)[x] = 255;
+    const kc3PlanePelBuffer small = kfThumbnail(large);
+    EXPECT_EQ(std::pair(small.width(), small.height()), std::pair(349L, 292L));  // 1/7 of each side
+    EXPECT_EQ(small.plane1().pointToRow(0)[0], 109);                             // 3 of 7 columns lit
+    EXPECT_EQ(small.plane2().pointToRow(291)[348], 109);
+    const kc3PlanePelBuffer tiny(64, 48);
+    EXPECT_EQ(kfThumbnail(tiny).plane0().pointToRow(0), tiny.plane0().pointToRow(0));
 }
 
 TEST(ReportPage, ARunEndedByAFailedAcquisitionIsReportedWithTheFailureMarked) {
