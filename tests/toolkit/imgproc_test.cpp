@@ -88,12 +88,9 @@ Image referenceErode(const ConstImage& source, kcGMorphDefs::ElementType type) {
     });
 }
 
-constexpr auto kSquare = kcGMorphDefs::eSquare3x3;
-constexpr auto kCross = kcGMorphDefs::eCross3x3;
-
 }  // namespace
 
-TEST(GaussSample, MatchesThePlainTwoDimensionalSumBitExactlyAndRefusesBadParameters) {
+TEST(GaussSampleAndGreyErosion, MatchThePlainSumAndMinimumBitExactlyAndRefuseBadParameters) {
     unsigned seed = 1;
     for (const auto& [w, h] : {std::pair{1L, 1L}, {2L, 3L}, {17L, 9L}, {67L, 13L}, {150L, 41L}, {641L, 484L}})
         for (long s : {1L, 2L, 3L, 5L, 7L})
@@ -122,14 +119,16 @@ TEST(GaussSample, MatchesThePlainTwoDimensionalSumBitExactlyAndRefusesBadParamet
              [&] { params.sample(0); }, [&] { params.smoothness(-1); }})
         EXPECT_THROW(bad(), kcBadArgument);
     EXPECT_THROW(kfGaussSample<unsigned char>(ConstImage(), params), kcUnboundBuffer);
-}
 
-TEST(GreyErosion, MatchesThePlainMinimumWithTheBorderReplicated) {
+    // Grey erosion: the plain 3x3 minimum, the border replicated.
     for (const auto& [w, h] : {std::pair{1L, 1L}, {1L, 5L}, {6L, 1L}, {2L, 2L}, {9L, 7L}, {131L, 17L}, {200L, 3L}}) {
         const Image source = randomImage(w, h, static_cast<unsigned>(w * 1000 + h));
-        EXPECT_EQ(erode(source, {kSquare}), pels(referenceErode(source, kSquare))) << w << "x" << h;
-        EXPECT_EQ(erode(source, {kCross}), pels(referenceErode(source, kCross))) << w << "x" << h;
+        EXPECT_EQ(erode(source, {kcGMorphDefs::eSquare3x3}), pels(referenceErode(source, kcGMorphDefs::eSquare3x3)))
+            << w << "x" << h;
+        EXPECT_EQ(erode(source, {kcGMorphDefs::eCross3x3}), pels(referenceErode(source, kcGMorphDefs::eCross3x3)))
+            << w << "x" << h;
         // Elements apply one after the other.
-        EXPECT_EQ(erode(source, {kSquare, kCross}), pels(referenceErode(referenceErode(source, kSquare), kCross)));
+        EXPECT_EQ(erode(source, {kcGMorphDefs::eSquare3x3, kcGMorphDefs::eCross3x3}),
+                  pels(referenceErode(referenceErode(source, kcGMorphDefs::eSquare3x3), kcGMorphDefs::eCross3x3)));
     }
 }
