@@ -23,8 +23,13 @@ kcFifoHandBack::kcFifoHandBack(kcPtrHandle<kcAcqFifo> fifo)
     kcAcqProps& props = fifo_->properties();
     if (props.hasExposureProp()) exposure_ = props.exposureProp().exposure();
     if (props.hasContrastBrightnessProp()) {
-        contrast_ = props.contrastBrightnessProp().contrast(kcContrastBrightnessProp::eChannel0);
-        brightness_ = props.contrastBrightnessProp().brightness(kcContrastBrightnessProp::eChannel0);
+        // Every tap keeps its own values: a camera whose taps differ comes
+        // back with each tap as it was.
+        const kcContrastBrightnessProp& taps = props.contrastBrightnessProp();
+        for (long tap = 0; tap < taps.numTaps(); ++tap) {
+            const auto channel = static_cast<kcContrastBrightnessProp::Channel>(tap);
+            taps_.emplace_back(taps.contrast(channel), taps.brightness(channel));
+        }
     }
     if (props.has8BitInputLutProp()) {
         inputLut_ = props.inputLutProp().inputLut(kc8BitInputLutProp::eLutChannel0);
@@ -54,13 +59,12 @@ std::exception_ptr kcFifoHandBack::writeBack() noexcept {
     attempt(first, [&] { fifo_->triggerEnable(false); });
     if (!inputLut_.empty()) attempt(first, [&] { props.inputLutProp().inputLut(inputLut_.data()); });
     attempt(first, [&] { fifo_->triggerModel(triggerModel_); });
-    if (contrast_)
-        attempt(first,
-                [&] { props.contrastBrightnessProp().setContrastEx(*contrast_, kcContrastBrightnessProp::kAllTaps); });
-    if (brightness_)
-        attempt(first, [&] {
-            props.contrastBrightnessProp().setBrightnessEx(*brightness_, kcContrastBrightnessProp::kAllTaps);
-        });
+    for (std::size_t tap = 0; tap < taps_.size(); ++tap) {
+        const double contrast = taps_[tap].first, brightness = taps_[tap].second;
+        const long t = static_cast<long>(tap);
+        attempt(first, [&] { props.contrastBrightnessProp().setContrastEx(contrast, t); });
+        attempt(first, [&] { props.contrastBrightnessProp().setBrightnessEx(brightness, t); });
+    }
     if (exposure_) attempt(first, [&] { props.exposureProp().exposure(*exposure_); });
     attempt(first, [&] { fifo_->triggerEnable(triggerEnable_); });
     return first;

@@ -39,7 +39,9 @@ private:
     kcPtrHandle<kcAcqFifo> fifo_;
     bool triggerEnable_;
     const kcTriggerModel& triggerModel_;
-    std::optional<double> exposure_, contrast_, brightness_;
+    std::optional<double> exposure_;
+    // Each tap's own contrast and brightness, in tap order.
+    std::vector<std::pair<double, double>> taps_;
     std::vector<unsigned char> inputLut_;  // empty: no LUT
     bool done_ = false;
 };

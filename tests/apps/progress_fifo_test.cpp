@@ -106,7 +106,7 @@ TEST(ProgressFifo, TakesTheResultImageAtTheResultAndHandsTheFifoBackOnEveryWayOu
                                     {&kcSimFifoFaults::failureCodeAt, 1},
                                     {&kcSimFifoFaults::timeoutAt, 1},
                                     {&kcSimFifoFaults::failWriteAt, 4}}) {
-        kcPtrHandle<ReadCountingSimFifo> sim = countingFifo(1);
+        kcPtrHandle<ReadCountingSimFifo> sim = countingFifo();
         const fifo_test::FifoState before = fifo_test::stateOf(*sim);
         kcSimFifoFaults faults;
         if (fault) faults.*fault = at;
