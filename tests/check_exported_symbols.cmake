@@ -38,7 +38,10 @@ foreach(line ${lines})
   string(REPLACE "[abi:cxx11]" "" name "${name}")
   string(REGEX REPLACE "\\(.*$" "" name "${name}")
   string(REGEX REPLACE "^.* " "" name "${name}")
-  if(name MATCHES "^(std|__gnu_cxx|__cxxabiv1)::" OR name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
+  # The sanitizers add their own symbols (ODR indicators, for one) to an
+  # instrumented library.
+  if(name MATCHES "^(std|__gnu_cxx|__cxxabiv1)::" OR name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$"
+     OR name MATCHES "^__(odr_asan|asan|ubsan|sancov)")
     continue()
   endif()
   math(EXPR checked "${checked} + 1")
