@@ -13,9 +13,9 @@ EXAMPLES = os.environ.get("COLORBAL_EXAMPLES_DIR", os.path.join(os.path.dirname(
 
 
 def load(name):
-    spec = importlib.util.spec_from_file_location(name, os.path.join(EXAMPLES, name + ".py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    location = importlib.util.spec_from_file_location(name, os.path.join(EXAMPLES, name + ".py"))
+    module = importlib.util.module_from_spec(location)
+    location.loader.exec_module(module)
     return module
 
 
