@@ -26,21 +26,15 @@ std::string lineOf(const std::string& text, const std::string& label) {
 }
 }  // namespace
 
-TEST(ColorbalProgram, DefaultBalanceSucceedsAndItsJsonHoldsTheResult) {
+TEST(ColorbalProgram, DefaultBalanceRunsQuietlyAtTheDefaultSizeAndImproves) {
     TempDir dir;
     const colorbal_test::Run run = runProgram(dir, {"balance", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
     // Standard error is no terminal here: no progress line.
     EXPECT_EQ(run.err, "");
-    std::map<std::string, std::string> members;
-    ASSERT_NO_THROW(members = jsonObject(run.out)) << run.out;
-    for (const char* key : {"exposure", "contrast", "brightness", "positive8BitLut", "seconds"})
-        EXPECT_EQ(members.count(key), 1U) << key;
-    EXPECT_EQ(members["positive8BitLut"], "true");
+    std::map<std::string, std::string> members = jsonObject(run.out);
     EXPECT_EQ(members["size"], "{\"width\": 640, \"height\": 480}");
-    // The balanced image is better exposed than the first one.
     EXPECT_GT(std::stod(members["goodPelFractionResult"]), std::stod(members["goodPelFractionStart"]));
-    EXPECT_GT(std::stoul(members["images"]), 1UL);
 }
 
 TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {

@@ -21,9 +21,8 @@ namespace genicam_test {
 bool isolateNetwork();
 
 // Starts the fake camera with a serial number of its own, so that it can be
-// told apart from any other camera, and waits (at most kAppearSeconds) for
-// it to be listed. Its port on loopback must be free: another camera there
-// gives a clear error rather than a test that talks to the wrong camera.
+// told apart from any other camera (the tests find it by that serial only),
+// and waits (at most kAppearSeconds) for it to be listed.
 // The process is killed when the object goes, also when the test fails,
 // and dies with the test process if that one crashes.
 class FakeGvCamera {
@@ -33,8 +32,8 @@ public:
     // Empty when the fake camera program is not installed.
     static std::string program();
 
-    // Throws std::runtime_error when the port is taken or the camera does
-    // not appear in time. `lostPacketsPerThousand` makes it drop packets.
+    // Throws std::runtime_error when the camera exits at once or does not
+    // appear in time. `lostPacketsPerThousand` makes it drop packets.
     explicit FakeGvCamera(int lostPacketsPerThousand = 0);
     ~FakeGvCamera();
     FakeGvCamera(const FakeGvCamera&) = delete;
