@@ -64,10 +64,7 @@ TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAcce
     };
     for (const std::vector<std::string>& c : cases) {
         const auto split = std::find(c.begin(), c.end(), "");
-        const colorbal_test::Run run = runInProcess({c.begin(), split});
-        EXPECT_EQ(run.status, kExitUsage) << c[1];
-        EXPECT_EQ(run.out, "") << c[1];
-        colorbal_test::expectOneLine(run, {split + 1, c.end()}, c[1]);
+        colorbal_test::expectOneLine(runInProcess({c.begin(), split}), kExitUsage, {split + 1, c.end()}, c[1]);
     }
 }
 

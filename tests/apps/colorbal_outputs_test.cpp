@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 using ProgramRun = colorbal_test::Run;
 using colorbal_test::entries;
 using colorbal_test::expectOneLine;
+using colorbal_test::runProgram;
 using colorbal_test::TempDir;
 
 namespace {
@@ -34,26 +35,15 @@ bool mountFullTmpfs(const std::string& path) {
     return true;
 }
 
-// Runs a shell command whose standard output is its standard error, and
-// expects exit status 1 (a failed run).
-ProgramRun runShell(const std::string& command) {
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string err;
-    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) err += static_cast<char>(c);
-    const int raw = pipe != nullptr ? pclose(pipe) : -1;
-    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == kExitRunFailed) << command << ": " << raw;
-    return ProgramRun{raw, "", err};
-}
-
 }  // namespace
 
 TEST(ColorbalOutputs, WriteFailuresExitOneNamingTheFileAndTheReasonAndLeaveNothing) {
     const TempDir dir;
-    const std::string program = "'" + std::string(COLORBAL_PROGRAM_PATH) + "' ";
     // Standard output on a full device.
-    for (const char* args : {"scenes", "balance --size 64x48 --json", "balance --help"})
-        expectOneLine(runShell(program + args + " 2>&1 >/dev/full"), {"standard output", "No space left on device"},
-                      args);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"scenes"}, {"balance", "--size", "64x48", "--json"}, {"balance", "--help"}})
+        expectOneLine(runProgram(dir, args, "", "/dev/full"), kExitRunFailed,
+                      {"standard output", "No space left on device"}, args.back());
     // Files on a full disk; without the right to mount one, a file size
     // limit of 0 makes the writes fail instead.
     const bool diskFull = mountFullTmpfs(dir.file("full"));
@@ -62,9 +52,10 @@ TEST(ColorbalOutputs, WriteFailuresExitOneNamingTheFileAndTheReasonAndLeaveNothi
     const std::set<std::string> before = entries(where);
     for (const char* option : {"--save-result", "--save-params", "--output", "--diagnostics"}) {
         const std::string target = where + "/out";
-        const ProgramRun run = runShell((diskFull ? "" : "ulimit -f 0; trap '' XFSZ; ") + program +
-                                        "balance --size 64x48 " + option + " '" + target + "' 2>&1 >/dev/null");
-        expectOneLine(run, {"'" + target, diskFull ? "No space left on device" : "File too large"}, option);
+        const ProgramRun run = runProgram(dir, {"balance", "--size", "64x48", option, target},
+                                          diskFull ? "" : "ulimit -f 0; trap '' XFSZ; ", "/dev/null");
+        expectOneLine(run, kExitRunFailed, {"'" + target, diskFull ? "No space left on device" : "File too large"},
+                      option);
         EXPECT_EQ(entries(where), before) << option;
     }
     if (diskFull) umount2(where.c_str(), MNT_DETACH);
@@ -108,7 +99,7 @@ TEST(ColorbalOutputs, BadTargetsExitTwoAtOnceAndUselessResultsExitThree) {
         if (c[0] == "0") continue;
         std::vector<std::string> pieces(split + 1, c.end());
         pieces.push_back(c[0] == "2" ? *(split - 2) + ": " : "not usable");
-        expectOneLine(run, pieces, c[2]);
+        expectOneLine(run, std::stoi(c[0]), pieces, c[2]);
     }
     EXPECT_EQ(entries(dir.path()), before);
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -61,8 +62,12 @@ inline Run runInProcess(const std::vector<std::string>& args, const kcCameraComm
     return Run{status, out.str(), err.str()};
 }
 
-// Exactly one line on standard error, holding every piece.
-inline void expectOneLine(const Run& run, const std::vector<std::string>& pieces, const std::string& label) {
+// Ended with `status` and exactly one line on standard error, holding every
+// piece; a usage error (status 2) writes nothing on standard output.
+inline void expectOneLine(const Run& run, int status, const std::vector<std::string>& pieces,
+                          const std::string& label) {
+    EXPECT_EQ(run.status, status) << label;
+    EXPECT_TRUE(status != kExitUsage || run.out.empty()) << label << ": " << run.out;
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << label << ": not one line: " << run.err;
     for (const std::string& piece : pieces)
         EXPECT_NE(run.err.find(piece), std::string::npos) << label << ": " << run.err;
@@ -82,15 +87,21 @@ inline std::string readFile(const std::string& path) {
     return text.str();
 }
 
-// The built program, with its output captured through files in `dir`.
-inline Run runProgram(const TempDir& dir, const std::vector<std::string>& args) {
+// The built program run by the shell after `prefix`, its standard output
+// going to `out` (captured through a file in `dir` when empty).
+inline Run runProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& prefix = "",
+                      const std::string& out = "") {
     const auto quote = [](const std::string& s) { return "'" + std::regex_replace(s, std::regex("'"), "'\\''") + "'"; };
-    std::string command = quote(COLORBAL_PROGRAM_PATH);
+    std::string command = prefix + quote(COLORBAL_PROGRAM_PATH);
     for (const std::string& a : args) command += " " + quote(a);
-    command += " >" + quote(dir.file("stdout.txt")) + " 2>" + quote(dir.file("stderr.txt")) + " </dev/null";
-    const int raw = std::system(command.c_str());
-    const int status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
-    return Run{status, readFile(dir.file("stdout.txt")), readFile(dir.file("stderr.txt"))};
+    const std::string outFile = out.empty() ? dir.file("stdout.txt") : out;
+    Run run;
+    FILE* pipe = popen((command + " 2>&1 >" + quote(outFile) + " </dev/null").c_str(), "r");
+    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) run.err += static_cast<char>(c);
+    const int raw = pipe != nullptr ? pclose(pipe) : -1;
+    run.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
+    if (out.empty()) run.out = readFile(outFile);
+    return run;
 }
 
 // The members of the JSON object `text`, each as its raw text. Throws

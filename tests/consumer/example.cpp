@@ -1,7 +1,7 @@
 // tests/consumer/example.cpp
 // The README's tour of the API, as a program built against the installed
 // package: a rejected parameter, the step-by-step tool loop, the one-call
-// driver, and storing a result.
+// driver, and a result stored as the program stores it and read back.
 #include <clbl/colorbal.h>
 #include <toolkit/sim/sim_fifo.h>
 
@@ -12,39 +12,35 @@ int main() {
     try {
         params.minExposureStepSize(-1.0);
         return 1;  // not reached: a negative step is rejected
-    } catch (const kcColorBalanceDefs::BadParams& e) {
-        std::printf("rejected: %s\n", e.what());
+    } catch (const kcColorBalanceDefs::BadParams&) {
     }
 
-    // Step by step: the caller acquires each image at the settings the tool
-    // asks for (here from the simulated camera).
+    // Step by step: each image is acquired at the settings the tool asks
+    // for (here rendered by the simulated camera).
     kcSimCamera camera(kcSimScene::builtIn("chart", 320, 240), 1);
     kcColorBalanceTool tool;
     kcColorCameraSettings settings = tool.init(params, kcColorCameraSettings(1e-6, 0.0, 0.0));
-    int images = 0;
     while (!tool.done()) {
         kcPtrHandle<kcAcqImage> image(new kcAcqImage(camera.render(settings)));
         settings = tool.nextSettingsFromImages(image, nullptr, 0);
-        ++images;
     }
-    const kcColorCameraSettings best = tool.result();
-    std::printf("tool: %d images, exposure %g, contrast %g, brightness %g\n", images, best.exposure(),
-                best.contrast(), best.brightness());
 
-    // In one call, against an acquisition FIFO; the FIFO is handed back with
-    // the properties it had.
-    kcPtrHandle<kcAcqFifo> fifo(new kcSimFifo(kcSimCamera(kcSimScene::builtIn("chart", 320, 240), 1)));
+    // In one call, against an acquisition FIFO, which is handed back with
+    // the properties it had; the result can be applied to it later.
+    kcPtrHandle<kcAcqFifo> fifo(new kcSimFifo(std::move(camera)));
     kcColorBalanceResult result;
     kfColorBalance(fifo, params, result, nullptr, 0);
-    std::printf("driver: exposure %g, contrast %g, brightness %g, identity LUT %d\n", result.exposure(),
-                result.contrast(), result.brightness(), result.positive8BitLut() ? 1 : 0);
-    result.setFifoProperties(fifo);  // apply it later, to any FIFO
+    result.setFifoProperties(fifo);
 
-    // Results and parameters go into archives.
+    std::string tag = "colorbal-result", loadedTag;
     kcArchive out = kcArchive::storing();
-    out || result;
+    out || tag || result;
     kcArchive in = kcArchive::loading(out.bytes());
     kcColorBalanceResult loaded;
-    in || loaded;
-    return loaded == result && tool.done() ? 0 : 1;
+    in || loadedTag || loaded;
+    std::printf("tool: exposure %g; driver: exposure %g, contrast %g, brightness %g\n", tool.result().exposure(),
+                result.exposure(), result.contrast(), result.brightness());
+    return loaded == result && loadedTag == tag && fifo->properties().exposureProp().exposure() == result.exposure()
+               ? 0
+               : 1;
 }
