@@ -2,7 +2,6 @@
 // `colorbal cameras` and `colorbal balance --camera` on the fake GigE Vision
 // camera.
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 
 #include <array>
@@ -45,15 +44,9 @@ const std::vector<std::string> kTouchedFeatures = {
 // not cut the hand-back short; returns the exit status and output.
 ProgramRun interruptAfter(const std::vector<std::string>& args, int images, int signal) {
     int terminal = -1;
-    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
-    if (child < 0) throw std::runtime_error("cannot start the program on a terminal");
-    if (child == 0) {
-        std::vector<const char*> argv = {COLORBAL_PROGRAM_PATH};
-        for (const std::string& a : args) argv.push_back(a.c_str());
-        argv.push_back(nullptr);
-        execv(argv[0], const_cast<char* const*>(argv.data()));
-        _exit(127);
-    }
+    std::vector<std::string> argv = {COLORBAL_PROGRAM_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const pid_t child = genicam_test::spawn(argv, &terminal);
     ProgramRun run;
     const std::regex progress("balancing: ([0-9]+) images[^\\r]*$");
     bool sent = false;

@@ -3,6 +3,7 @@
 
 #include <arv.h>
 #include <net/if.h>
+#include <pty.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -26,24 +27,6 @@ namespace {
 constexpr const char* kLoopback = "127.0.0.1";
 std::atomic<int> instances{0};
 
-// Runs `argv` as a child that dies with this process, so that nothing it
-// started outlives a crashed test.
-pid_t spawn(const std::vector<std::string>& argv) {
-    const pid_t parent = getpid();
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("cannot fork to run " + argv.front());
-    if (child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent) _exit(1);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    return child;
-}
-
 void reap(pid_t child) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
@@ -62,6 +45,22 @@ bool loopbackUp() {
 }
 
 }  // namespace
+
+pid_t spawn(const std::vector<std::string>& argv, int* terminal) {
+    const pid_t parent = getpid();
+    const pid_t child = terminal != nullptr ? forkpty(terminal, nullptr, nullptr, nullptr) : fork();
+    if (child < 0) throw std::runtime_error("cannot fork to run " + argv.front());
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    return child;
+}
 
 bool isolateNetwork() {
     if (geteuid() == 0) return unshare(CLONE_NEWNET) == 0 && loopbackUp();

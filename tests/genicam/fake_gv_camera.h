@@ -20,6 +20,11 @@ namespace genicam_test {
 // the machine's network) when the system does not allow it.
 bool isolateNetwork();
 
+// Runs `argv` as a child that dies with this process, so that nothing it
+// started outlives a crashed test; with `terminal`, on a terminal of its
+// own, whose other side `terminal` receives.
+pid_t spawn(const std::vector<std::string>& argv, int* terminal = nullptr);
+
 // Starts the fake camera with a serial number of its own, so that it can be
 // told apart from any other camera (the tests find it by that serial only),
 // and waits (at most kAppearSeconds) for it to be listed.
