@@ -38,8 +38,15 @@ TEST(ColorbalOptions, GoodValuesReachTheRunAndTheParametersAndNoneGiveTheDefault
 }
 
 TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAccepted) {
+    // Bad scene files come with outputs, which must not be written.
+    const colorbal_test::TempDir dir;
+    const std::string png = dir.file("truncated.png"), out = dir.file("out");
+    // A PNG signature and the start of a header, then nothing.
+    std::ofstream(png, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
     // The arguments, then pieces the message holds (the option comes first).
     const std::vector<std::vector<std::string>> cases = {
+        {"balance", "--scene", png, "--save-result", out, "--diagnostics", out + "d", "", png},
+        {"balance", "--scene", dir.file("missing.ppm"), "--save-params", out, "", dir.file("missing.ppm")},
         {"balance", "--bogus", "", "--bogus"},
         {"--bogus", "balance", "", "unknown option '--bogus'"},
         {"frobnicate", "", "frobnicate", "balance, show and scenes"},
@@ -66,6 +73,7 @@ TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAcce
         const auto split = std::find(c.begin(), c.end(), "");
         colorbal_test::expectOneLine(runInProcess({c.begin(), split}), kExitUsage, {split + 1, c.end()}, c[1]);
     }
+    EXPECT_EQ(colorbal_test::entries(dir.path()), std::set<std::string>{"truncated.png"});
 }
 
 TEST(ColorbalOptions, ParamsFileFieldsAreOverriddenOnlyByOptionsGivenAndCheckedLikeOptions) {

@@ -57,22 +57,6 @@ TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
     EXPECT_EQ(readFile(dir.file("again.cbr")), readFile(result));
 }
 
-TEST(ColorbalProgram, BadInputGivesStatus2AndOneLineAndWritesNothing) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.file("sub"));
-    const std::string truncatedPng = dir.file("truncated.png");
-    // A PNG signature and the start of a header, then nothing.
-    std::ofstream(truncatedPng, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
-    // Bad scene files; the options' own checks are covered in-process.
-    for (const std::string& scene : {truncatedPng, dir.file("missing.ppm")}) {
-        const colorbal_test::Run run =
-            runProgram(dir, {"balance", "--scene", scene, "--save-result", dir.file("sub/r"), "--save-params",
-                             dir.file("sub/p"), "--diagnostics", dir.file("sub/d")});
-        colorbal_test::expectOneLine(run, kExitUsage, {scene}, scene);
-        EXPECT_TRUE(std::filesystem::is_empty(dir.file("sub"))) << "an output was written for " << scene;
-    }
-}
-
 TEST(ColorbalShow, PrintsAStoredResultAndStoredParametersAsTextAndJson) {
     const TempDir dir;
     kcColorBalanceResult result;
