@@ -39,18 +39,11 @@ CameraState stateOf(kcGenICamFifo& fifo) {
             fifo.contrast(kcContrastBrightnessProp::eChannel0)};
 }
 
-kcGenICamFifoOptions smallImages(const std::string& pixelFormat = "RGB8") {
-    kcGenICamFifoOptions options;
-    options.pixelFormat = pixelFormat;
-    options.width = kWidth;
-    options.height = kHeight;
-    return options;
-}
-
 class GenICamFifoOnFakeCamera : public genicam_test::FakeCameraTest {
 protected:
     kcPtrHandle<kcGenICamFifo> open(const std::string& pixelFormat = "RGB8") {
-        return kcPtrHandle<kcGenICamFifo>(new kcGenICamFifo(camera_->serial(), smallImages(pixelFormat)));
+        return kcPtrHandle<kcGenICamFifo>(new kcGenICamFifo(
+            camera_->serial(), kcGenICamFifoOptions{.pixelFormat = pixelFormat, .width = kWidth, .height = kHeight}));
     }
 };
 
