@@ -152,7 +152,8 @@ TEST_F(GenICamFifoOnFakeCamera, SaverAndColorBalanceHandTheCameraBackAsFound) {
     }
 }
 
-TEST(GenICamFifo, RefusesACameraNameThatIsNotFoundNamingItAndBadOptions) {
+// Refusals and failure texts, then a camera that loses packets.
+TEST(GenICamFifo, RefusesUnknownCamerasAndBadOptionsAndAsksAgainForFramesThatLostPackets) {
     try {
         kcGenICamFifo fifo("no-such-camera-7f3a");
         FAIL() << "opened a camera that does not exist";
@@ -164,11 +165,11 @@ TEST(GenICamFifo, RefusesACameraNameThatIsNotFoundNamingItAndBadOptions) {
     sixteenBits.pixelFormat = "Mono16";
     EXPECT_THROW(kcGenICamFifo("x", noTimeout), kcBadArgument);
     EXPECT_THROW(kcGenICamFifo("x", sixteenBits), kcBadArgument);
-}
+    EXPECT_EQ(kfGenICamFailureText(102), "frame incomplete: packets were lost or came too late (code 102)");
+    EXPECT_EQ(kfGenICamFailureText(7), "failure code 7");
 
-// A camera that drops 1 % of its packets and cannot resend them: a frame
-// that comes incomplete is asked for again.
-TEST(GenICamFifo, AsksAgainForFramesThatLostPacketsAndNamesFailureCodes) {
+    // A camera that drops 1 % of its packets and cannot resend them: a frame
+    // that comes incomplete is asked for again.
     if (FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
     FakeGvCamera lossy(10);
     kcPtrHandle<kcGenICamFifo> fifo(new kcGenICamFifo(lossy.serial()));
@@ -179,6 +180,4 @@ TEST(GenICamFifo, AsksAgainForFramesThatLostPacketsAndNamesFailureCodes) {
         kfAcquireWithSettings(fifo, kcColorCameraSettings(0.005, 0.0, 0.0), info, failed);
         EXPECT_FALSE(failed) << i << ": " << kfGenICamFailureText(info.failure().code());
     }
-    EXPECT_EQ(kfGenICamFailureText(102), "frame incomplete: packets were lost or came too late (code 102)");
-    EXPECT_EQ(kfGenICamFailureText(7), "failure code 7");
 }
