@@ -126,23 +126,21 @@ TEST(ColorbalOutputs, WholeFilesAndDirectoriesAppearOnlyWhenComplete) {
         EXPECT_EQ(kcInterrupted(signal, "x").what(), "interrupted by " + std::string(name) + ": x");
     }
     // A signal stops an export between its files (here before the first),
-    // in a child process: the pending signal stays for the process's life.
-    if (const pid_t child = fork(); child == 0) {
-        const kcInterruptHandlers handlers;
-        std::raise(SIGINT);
-        kcDiagObject diag;
-        diag.newDiagRecord();
-        try {
-            kfExportDiagnostics(diag, dir.file("interrupted"));
-        } catch (const kcInterrupted&) {
-            _exit(0);
-        }
-        _exit(1);
-    } else {
-        int status = -1;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    }
+    // in a child process (the pending signal stays for the process's life).
+    EXPECT_EXIT(
+        {
+            const kcInterruptHandlers handlers;
+            std::raise(SIGINT);
+            kcDiagObject diag;
+            diag.newDiagRecord();
+            try {
+                kfExportDiagnostics(diag, dir.file("interrupted"));
+            } catch (const kcInterrupted&) {
+                std::_Exit(0);
+            }
+            std::_Exit(1);
+        },
+        ::testing::ExitedWithCode(0), "");
     kcWholeDirectory filled(dir.file("d"));
     filled.makeDirectory("sub");
     filled.write("sub/b.svg", std::string("b"));

@@ -63,10 +63,9 @@ TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex
     const std::string csv = readFile(out + "/search.csv");
     std::smatch taken;
     ASSERT_TRUE(std::regex_search(run.out, taken, std::regex("images taken: +([0-9]+)"))) << run.out;
-    long searchRows = 0;
-    for (std::size_t at = csv.find(",0,search\n"); at != std::string::npos; at = csv.find(",0,search\n", at + 1))
-        ++searchRows;
-    EXPECT_EQ(searchRows, std::stol(taken[1]));
+    const std::regex searchRow(",0,search\n");
+    EXPECT_EQ(std::distance(std::sregex_iterator(csv.begin(), csv.end(), searchRow), std::sregex_iterator()),
+              std::stol(taken[1]));
     EXPECT_NE(csv.find(",0,result records\n"), std::string::npos) << csv;
     EXPECT_TRUE(csv.ends_with(",0,result image\n")) << csv;
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::stol(taken[1]) + 3);
