@@ -10,7 +10,7 @@
 
 using colorbal_test::runInProcess;
 
-TEST(ColorbalOptions, GoodValuesReachTheRunAndTheParametersAndNoneGiveTheDefaults) {
+TEST(ColorbalOptions, GoodValuesAndParamsFilesReachTheParametersAndBadStoredValuesAreRefusedLikeOptions) {
     kcBalanceOptionText text;
     text.scene = "grey";
     text.size = "320x240";
@@ -35,6 +35,37 @@ TEST(ColorbalOptions, GoodValuesReachTheRunAndTheParametersAndNoneGiveTheDefault
     EXPECT_EQ(o.params, expected);
 
     EXPECT_EQ(kfBalanceOptions(kcBalanceOptionText()).params, kcColorBalanceParams());
+
+    // A parameters file: its fields are overridden only by the options given.
+    const colorbal_test::TempDir dir;
+    kcBalanceOptionText fromFile;
+    kcColorBalanceParams stored;
+    stored.isBrightnessEnabled(false);
+    stored.minExposureStepSize(0.001);
+    stored.exposureRange(kcRange(1e-4, 0.1));
+    kfWriteParamsFile(dir.file("p"), stored);
+    expected = stored;
+    expected.minContrastStepSize(0.25);
+    fromFile.paramsFile = dir.file("p");
+    fromFile.contrastStep = "0.25";
+    EXPECT_EQ(kfBalanceOptions(fromFile).params, expected);
+
+    // Stored values bypass the setters: each is refused with the message
+    // the option would get for it, after the file and the field's name.
+    std::vector<std::tuple<kcColorBalanceParams, std::string, std::string, std::string>> cases = {
+        {stored, "--exposure-range", "0.2,0.1", "exposure range"},
+        {kcColorBalanceParams(), "--exposure-step", "inf", "exposure step"}};
+    std::get<0>(cases[0]).exposureRange(kcRange(0.2, 0.1));
+    std::get<0>(cases[1]).minExposureStepSize(std::numeric_limits<double>::infinity());
+    for (const auto& [params, option, value, field] : cases) {
+        kfWriteParamsFile(dir.file("bad"), params);
+        const colorbal_test::Run run = runInProcess({"balance", "--params", dir.file("bad")});
+        const colorbal_test::Run asOption = runInProcess({"balance", option, value});
+        EXPECT_EQ(run.status, kExitUsage) << option;
+        const std::string prefix = "colorbal: --params '" + dir.file("bad") + "': " + field + " (";
+        EXPECT_EQ(run.err,
+                  prefix + option + ")" + asOption.err.substr(std::string("colorbal: ").size() + option.size()));
+    }
 }
 
 TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAccepted) {
@@ -74,38 +105,6 @@ TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAcce
         colorbal_test::expectOneLine(runInProcess({c.begin(), split}), kExitUsage, {split + 1, c.end()}, c[1]);
     }
     EXPECT_EQ(colorbal_test::entries(dir.path()), std::set<std::string>{"truncated.png"});
-}
-
-TEST(ColorbalOptions, ParamsFileFieldsAreOverriddenOnlyByOptionsGivenAndCheckedLikeOptions) {
-    const colorbal_test::TempDir dir;
-    kcBalanceOptionText text;
-    kcColorBalanceParams stored;
-    stored.isBrightnessEnabled(false);
-    stored.minExposureStepSize(0.001);
-    stored.exposureRange(kcRange(1e-4, 0.1));
-    kfWriteParamsFile(dir.file("p"), stored);
-    kcColorBalanceParams expected = stored;
-    expected.minContrastStepSize(0.25);
-    text.paramsFile = dir.file("p");
-    text.contrastStep = "0.25";
-    EXPECT_EQ(kfBalanceOptions(text).params, expected);
-
-    // Stored values bypass the setters: each is refused with the message
-    // the option would get for it, after the file and the field's name.
-    std::vector<std::tuple<kcColorBalanceParams, std::string, std::string, std::string>> cases = {
-        {stored, "--exposure-range", "0.2,0.1", "exposure range"},
-        {kcColorBalanceParams(), "--exposure-step", "inf", "exposure step"}};
-    std::get<0>(cases[0]).exposureRange(kcRange(0.2, 0.1));
-    std::get<0>(cases[1]).minExposureStepSize(std::numeric_limits<double>::infinity());
-    for (const auto& [params, option, value, field] : cases) {
-        kfWriteParamsFile(dir.file("bad"), params);
-        const colorbal_test::Run run = runInProcess({"balance", "--params", dir.file("bad")});
-        const colorbal_test::Run asOption = runInProcess({"balance", option, value});
-        EXPECT_EQ(run.status, kExitUsage) << option;
-        const std::string prefix = "colorbal: --params '" + dir.file("bad") + "': " + field + " (";
-        EXPECT_EQ(run.err,
-                  prefix + option + ")" + asOption.err.substr(std::string("colorbal: ").size() + option.size()));
-    }
 }
 
 TEST(ColorbalOptions, HelpVersionAndScenesSucceedOnStandardOutput) {
