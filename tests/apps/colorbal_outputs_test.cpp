@@ -6,7 +6,6 @@
 #include <sys/mount.h>
 
 #include <csignal>
-#include <cstdio>
 #include <tuple>
 
 #include "apps/colorbal/diagnostics_export.h"
