@@ -77,36 +77,35 @@ TEST_F(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsRepor
     EXPECT_EQ(list.status, kExitSuccess) << list.err;
     EXPECT_NE(list.out.find(", serial " + camera_->serial()), std::string::npos) << list.out;
 
-    // Only the keys that name the source differ from the simulator's.
+    // Only the keys that name the source and the diagnostics differ from the
+    // simulator's; the camera is handed back. The good pels at the result are
+    // those of an image taken at the result settings (the last row of
+    // search.csv).
+    colorbal_test::TempDir dir;
+    const std::map<std::string, std::string> before = camera_->features(kTouchedFeatures);
     for (const bool json : {true, false}) {
         std::vector<std::string> args = {"balance", "--size", "128x96"};
         if (json) args.push_back("--json");
         const ProgramRun simulated = colorbal(args);
-        args.insert(args.end(), {"--camera", camera_->serial()});
+        args.insert(args.end(), {"--camera", camera_->serial(), "--diagnostics", dir.file(json ? "j" : "t")});
         const ProgramRun real = colorbal(args);
         ASSERT_EQ(real.status, kExitSuccess) << real.err;
         EXPECT_NE(real.err.find("no black level control; brightness is not varied"), std::string::npos) << real.err;
+        EXPECT_EQ(camera_->features(kTouchedFeatures), before);
         std::set<std::string> expected = reportKeys(simulated.out, json);
         EXPECT_EQ(expected.erase("scene") + expected.erase("seed"), json ? 2U : 1U) << simulated.out;
-        expected.insert({"camera", json ? "pixelFormat" : "camera"});
+        expected.insert({"camera", "diagnostics", json ? "pixelFormat" : "camera"});
         EXPECT_EQ(reportKeys(real.out, json), expected) << real.out;
+        if (!json) continue;
+        const std::string csv = colorbal_test::readFile(dir.file("j/search.csv"));
+        std::string atResult;
+        for (const char* key : {"exposure", "contrast", "brightness", "goodPelFractionResult"})
+            atResult += "," + jsonMember(real.out, key);
+        const std::size_t lastRow = csv.rfind('\n', csv.size() - 2);
+        EXPECT_NE(csv.find(atResult + ",", lastRow), std::string::npos) << atResult << "\n" << csv;
+        EXPECT_TRUE(csv.ends_with(",0,result image\n")) << csv;
+        EXPECT_NE(colorbal_test::readFile(dir.file("j/index.html")).find("<h3>Result image</h3>"), std::string::npos);
     }
-    // The good pels at the result are those of an image taken at the result
-    // settings (the last row of search.csv); the camera is handed back.
-    colorbal_test::TempDir dir;
-    const std::map<std::string, std::string> before = camera_->features(kTouchedFeatures);
-    const ProgramRun diagnosed = colorbal(
-        {"balance", "--camera", camera_->serial(), "--size", "128x96", "--json", "--diagnostics", dir.file("d")});
-    ASSERT_EQ(diagnosed.status, kExitSuccess) << diagnosed.err;
-    EXPECT_EQ(camera_->features(kTouchedFeatures), before);
-    const std::string csv = colorbal_test::readFile(dir.file("d/search.csv"));
-    std::string atResult;
-    for (const char* key : {"exposure", "contrast", "brightness", "goodPelFractionResult"})
-        atResult += "," + jsonMember(diagnosed.out, key);
-    const std::size_t lastRow = csv.rfind('\n', csv.size() - 2);
-    EXPECT_NE(csv.find(atResult + ",", lastRow), std::string::npos) << atResult << "\n" << csv;
-    EXPECT_TRUE(csv.ends_with(",0,result image\n")) << csv;
-    EXPECT_NE(colorbal_test::readFile(dir.file("d/index.html")).find("<h3>Result image</h3>"), std::string::npos);
 
     for (const auto& [args, status] :
          {std::pair<std::vector<std::string>, int>{{"balance", "--camera", "no-such-camera-7f3a"}, kExitRunFailed},
