@@ -15,10 +15,7 @@
 
 namespace fs = std::filesystem;
 using ProgramRun = colorbal_test::Run;
-using colorbal_test::entries;
-using colorbal_test::expectOneLine;
-using colorbal_test::runProgram;
-using colorbal_test::TempDir;
+using namespace colorbal_test;
 
 namespace {
 
@@ -89,10 +86,10 @@ TEST(ColorbalOutputs, BadTargetsExitTwoAtOnceAndUselessResultsExitThree) {
         std::vector<std::string> args = {"balance", "--json", "--size", "64x48"};
         if (c[0] == "2") args.insert(args.end(), {"--scene", "/no/scene"});
         args.insert(args.end(), c.begin() + 1, split);
-        const ProgramRun run = colorbal_test::runInProcess(args);
+        const ProgramRun run = runInProcess(args);
         EXPECT_EQ(std::to_string(run.status), c[0]) << c[2];
         if (c[0] != "2") {
-            const std::string warnings = colorbal_test::jsonMember(run.out, "warnings");
+            const std::string warnings = jsonMember(run.out, "warnings");
             EXPECT_TRUE(c[0] == "0" ? warnings == "[]" : warnings.find(c.back()) != std::string::npos) << warnings;
         }
         if (c[0] == "0") continue;
@@ -108,7 +105,7 @@ TEST(ColorbalOutputs, WholeFilesAndDirectoriesAppearOnlyWhenComplete) {
     kfWriteFileWhole(dir.file("f"), std::string("first"));
     fs::create_symlink("f", dir.file("link"));
     kfWriteFileWhole(dir.file("link"), std::string("second"));
-    EXPECT_EQ(colorbal_test::readFile(dir.file("f")), "second");
+    EXPECT_EQ(readFile(dir.file("f")), "second");
     fs::create_directory(dir.file("busy"));
     std::ofstream(dir.file("busy/x")) << "x";
     for (const char* target : {"abandoned", "busy"}) {

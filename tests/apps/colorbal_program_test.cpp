@@ -5,11 +5,7 @@
 #include "colorbal_test_support.h"
 #include "toolkit/foundation/archive.h"
 
-using colorbal_test::jsonObject;
-using colorbal_test::readFile;
-using colorbal_test::runInProcess;
-using colorbal_test::runProgram;
-using colorbal_test::TempDir;
+using namespace colorbal_test;
 
 namespace {
 // An archive holding `tag` and then one byte.
@@ -107,10 +103,10 @@ TEST(ColorbalShow, PrintsStoredResultsAndParametersAndRefusesAnythingElseNamingT
     for (std::size_t n = 1; n < good.size(); ++n) cases.emplace_back(good.substr(0, n), "");
     for (const auto& [bytes, inMessage] : cases) {
         std::ofstream(dir.file("f"), std::ios::binary) << bytes;
-        colorbal_test::expectOneLine(runInProcess({"show", dir.file("f")}), kExitUsage, {dir.file("f"), inMessage},
-                                     std::to_string(bytes.size()) + " bytes");
+        expectOneLine(runInProcess({"show", dir.file("f")}), kExitUsage, {dir.file("f"), inMessage},
+                      std::to_string(bytes.size()) + " bytes");
     }
     // A file that is missing or a directory.
     for (const std::string& path : {dir.file("missing"), dir.path().string()})
-        colorbal_test::expectOneLine(runInProcess({"show", path}), kExitUsage, {"cannot read '" + path + "'"}, path);
+        expectOneLine(runInProcess({"show", path}), kExitUsage, {"cannot read '" + path + "'"}, path);
 }
