@@ -33,7 +33,7 @@ bool mountFullTmpfs(const std::string& path) {
 
 }  // namespace
 
-TEST(ColorbalOutputs, WriteFailuresExitOneNamingTheFileAndTheReasonAndLeaveNothing) {
+TEST(ColorbalOutputs, WriteFailuresExitOneBadTargetsTwoAtOnceUselessResultsThreeAndNothingIsLeftBehind) {
     const TempDir dir;
     // Standard output on a full device.
     for (const std::vector<std::string>& args :
@@ -42,8 +42,8 @@ TEST(ColorbalOutputs, WriteFailuresExitOneNamingTheFileAndTheReasonAndLeaveNothi
                       {"standard output", "No space left on device"}, args.back());
     // Files on a full disk; without the right to mount one, a file size
     // limit of 0 makes the writes fail instead.
-    const bool diskFull = mountFullTmpfs(dir.file("full"));
-    const std::string where = dir.file(diskFull ? "full" : "limited");
+    const bool diskFull = mountFullTmpfs(dir.file("disk"));
+    const std::string where = dir.file(diskFull ? "disk" : "limited");
     fs::create_directories(where);
     const std::set<std::string> before = entries(where);
     for (const char* option : {"--save-result", "--save-params", "--output", "--diagnostics"}) {
@@ -55,16 +55,13 @@ TEST(ColorbalOutputs, WriteFailuresExitOneNamingTheFileAndTheReasonAndLeaveNothi
         EXPECT_EQ(entries(where), before) << option;
     }
     if (diskFull) umount2(where.c_str(), MNT_DETACH);
-}
 
-// Targets that cannot work are refused before any work (the scene would
-// fail later), and useless results are flagged; JSON carries the warnings.
-TEST(ColorbalOutputs, BadTargetsExitTwoAtOnceAndUselessResultsExitThree) {
-    const TempDir dir;
+    // Targets that cannot work are refused before any work (the scene would
+    // fail later), and useless results are flagged; JSON carries the warnings.
     std::ofstream(dir.file("afile")) << "x";
     fs::create_directory(dir.file("full"));
     std::ofstream(dir.file("full/x")) << "x";
-    const std::set<std::string> before = entries(dir.path());
+    const std::set<std::string> targetsBefore = entries(dir.path());
     // Status, arguments after "balance --json", "", pieces of the one line.
     const std::vector<std::vector<std::string>> cases = {
         {"2", "--diagnostics", dir.file("afile/sub"), "", "'" + dir.file("afile") + "' in", "is a file"},
@@ -97,7 +94,7 @@ TEST(ColorbalOutputs, BadTargetsExitTwoAtOnceAndUselessResultsExitThree) {
         pieces.push_back(c[0] == "2" ? *(split - 2) + ": " : "not usable");
         expectOneLine(run, std::stoi(c[0]), pieces, c[2]);
     }
-    EXPECT_EQ(entries(dir.path()), before);
+    EXPECT_EQ(entries(dir.path()), targetsBefore);
 }
 
 TEST(ColorbalOutputs, WholeFilesAndDirectoriesAppearOnlyWhenComplete) {

@@ -151,9 +151,6 @@ inline std::map<std::string, std::string> jsonObject(const std::string& text) {
 }
 
 // The raw text of the member `key` of the JSON object `json` ("" if absent).
-inline std::string jsonMember(const std::string& json, const std::string& key) {
-    const std::map<std::string, std::string> members = jsonObject(json);
-    return members.count(key) != 0 ? members.at(key) : "";
-}
+inline std::string jsonMember(const std::string& json, const std::string& key) { return jsonObject(json)[key]; }
 
 }  // namespace colorbal_test
