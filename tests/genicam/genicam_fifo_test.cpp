@@ -49,9 +49,10 @@ protected:
 
 }  // namespace
 
-// Grey images at the set exposure and gain, then Bayer images as colour;
-// the camera gets its pixel format back each time.
-TEST_F(GenICamFifoOnFakeCamera, AcquiresAtTheSetExposureAndGainInEachFormatAndPutsTheFormatBack) {
+// Grey images at the set exposure and gain, then Bayer images as colour
+// (the camera gets its pixel format back each time); the saver and a
+// balancing run hand the camera back as found; a camera that goes away.
+TEST_F(GenICamFifoOnFakeCamera, AcquiresInEachFormatSavesAndBalancesHandingTheCameraBackAndNamesItWhenLost) {
     const std::string found = kcGenICamFifo(camera_->serial()).pixelFormat();
     ASSERT_NE(found, "BayerRG8");
     kcPtrHandle<kcGenICamFifo> fifo = open("Mono8");
@@ -101,11 +102,9 @@ TEST_F(GenICamFifoOnFakeCamera, AcquiresAtTheSetExposureAndGainInEachFormatAndPu
         EXPECT_EQ(image->get3PlanePelBuffer().width(), kWidth);
     }
     EXPECT_EQ(kcGenICamFifo(camera_->serial()).pixelFormat(), found);
-}
 
-// The saver, then a whole balancing run (the default search without
-// brightness, which the camera lacks: about a hundred images, 40 ms each).
-TEST_F(GenICamFifoOnFakeCamera, SaverAndColorBalanceHandTheCameraBackAsFound) {
+    // The saver, then a whole balancing run (the default search without
+    // brightness, which the camera lacks: about a hundred images, 40 ms each).
     const CameraState before{true, &kfFreeRunTrigger(), 0.02, 0.3};
     {
         kcPtrHandle<kcGenICamFifo> fifo = open();
@@ -133,7 +132,7 @@ TEST_F(GenICamFifoOnFakeCamera, SaverAndColorBalanceHandTheCameraBackAsFound) {
         EXPECT_EQ(stateOf(*fifo), before);
     }
     // The camera itself holds them: a new FIFO on it finds them.
-    const kcPtrHandle<kcGenICamFifo> fifo = open();
+    fifo = open();
     EXPECT_EQ(stateOf(*fifo), before);
 
     // A camera that goes away is named in the error and marked lost: every
