@@ -24,13 +24,10 @@ struct ReadCountingSimFifo : kcSimFifo {
     mutable int reads = 0;
 };
 
-kcPtrHandle<ReadCountingSimFifo> countingFifo(long taps = 2) {
-    return fifo_test::makeFifo<ReadCountingSimFifo>("chart", taps);
-}
 }  // namespace
 
 TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
-    kcPtrHandle<ReadCountingSimFifo> sim = countingFifo();
+    kcPtrHandle<ReadCountingSimFifo> sim = fifo_test::makeFifo<ReadCountingSimFifo>("chart", 2);
     std::vector<kcAcqProgress> reports;
     kcProgressFifo fifo(sim, [&](const kcAcqProgress& p) { reports.push_back(p); });
     kcAcqProps& props = fifo.properties();
@@ -81,7 +78,7 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
 // gives without the wrapper; the image at a result is taken at the result's
 // settings, and the FIFO is handed back as found on every way out.
 TEST(ProgressFifo, CountsABalancingRunAndTakesTheResultImageHandingTheFifoBackOnEveryWayOut) {
-    kcPtrHandle<ReadCountingSimFifo> whole = countingFifo();
+    kcPtrHandle<ReadCountingSimFifo> whole = fifo_test::makeFifo<ReadCountingSimFifo>("chart", 2);
     unsigned long calls = 0;
     kcColorBalanceResult viaWrapper, direct;
     kfColorBalance(kcPtrHandle<kcAcqFifo>(new kcProgressFifo(whole, [&](const kcAcqProgress&) { ++calls; })),
@@ -90,7 +87,7 @@ TEST(ProgressFifo, CountsABalancingRunAndTakesTheResultImageHandingTheFifoBackOn
               std::tuple(true, calls, calls));
     // Only the driver's own capture of the settings it puts back reads them.
     EXPECT_EQ(whole->reads, 3);
-    kfColorBalance(countingFifo(), kcColorBalanceParams(), direct, nullptr, 0);
+    kfColorBalance(fifo_test::makeFifo<ReadCountingSimFifo>("chart", 2), kcColorBalanceParams(), direct, nullptr, 0);
     EXPECT_EQ(viaWrapper, direct);
 
     kcColorBalanceResult result;
@@ -104,7 +101,7 @@ TEST(ProgressFifo, CountsABalancingRunAndTakesTheResultImageHandingTheFifoBackOn
                                     {&kcSimFifoFaults::failureCodeAt, 1},
                                     {&kcSimFifoFaults::timeoutAt, 1},
                                     {&kcSimFifoFaults::failWriteAt, 4}}) {
-        kcPtrHandle<ReadCountingSimFifo> sim = countingFifo();
+        kcPtrHandle<ReadCountingSimFifo> sim = fifo_test::makeFifo<ReadCountingSimFifo>("chart", 2);
         const fifo_test::FifoState before = fifo_test::stateOf(*sim);
         kcSimFifoFaults faults;
         if (fault) faults.*fault = at;
