@@ -24,8 +24,7 @@ std::string lineOf(const std::string& text, const std::string& label) {
 
 TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
     TempDir dir;
-    const std::string result = dir.file("result.cbr");
-    const std::string params = dir.file("params.cbp");
+    const std::string result = dir.file("result.cbr"), params = dir.file("params.cbp");
     // At the default size; standard error is no terminal here: no progress line.
     const colorbal_test::Run run = runProgram(dir, {"balance", "--seed", "5", "--exposure-range", "1e-5,0.2",
                                                     "--save-result", result, "--save-params", params});

@@ -204,16 +204,14 @@ TEST(ReportBrowser, PassesThePageAndCatchesBrokenImagesEmptyPlotsAndOverflow) {
     ASSERT_EQ(run.status, kExitSuccess) << run.err;
 
     // Each copy of the page, and what the checker's line for it must say.
-    struct Case {
-        const char *name, *expected;
-    } const cases[] = {{"intact", "ok "},
-                       {"broken-image", "image first.png does not decode"},
-                       {"empty-plot", "plot timeline has nothing drawn for exposure"},
-                       {"missing-plot", "plot scatter is missing"},
-                       {"too-wide", "sticks out of the page"}};
+    const std::pair<const char*, const char*> cases[] = {{"intact", "ok "},
+                                                         {"broken-image", "image first.png does not decode"},
+                                                         {"empty-plot", "plot timeline has nothing drawn for exposure"},
+                                                         {"missing-plot", "plot scatter is missing"},
+                                                         {"too-wide", "sticks out of the page"}};
     std::string command = "node '" + script.string() + "'";
-    for (const Case& c : cases) {
-        const fs::path copy = dir.path() / c.name;
+    for (const auto& [name, expected] : cases) {
+        const fs::path copy = dir.path() / name;
         if (copy != intact) fs::copy(intact, copy);
         command += " '" + copy.string() + "'";
     }
@@ -230,12 +228,12 @@ TEST(ReportBrowser, PassesThePageAndCatchesBrokenImagesEmptyPlotsAndOverflow) {
 
     std::ignore = std::system((command + " >'" + dir.file("report") + "' 2>&1").c_str());
     const std::string report = colorbal_test::readFile(dir.file("report"));
-    for (const Case& c : cases) {
+    for (const auto& [name, expected] : cases) {
         std::smatch line;
         ASSERT_TRUE(
-            std::regex_search(report, line, std::regex("(ok|FAIL) [^\\n]*/" + std::string(c.name) + "[:\\n][^\\n]*")))
-            << c.name << ": no verdict in\n"
+            std::regex_search(report, line, std::regex("(ok|FAIL) [^\\n]*/" + std::string(name) + "[:\\n][^\\n]*")))
+            << name << ": no verdict in\n"
             << report;
-        EXPECT_NE(line.str().find(c.expected), std::string::npos) << c.name << ": " << line.str();
+        EXPECT_NE(line.str().find(expected), std::string::npos) << name << ": " << line.str();
     }
 }

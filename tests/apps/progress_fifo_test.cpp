@@ -26,7 +26,7 @@ struct ReadCountingSimFifo : kcSimFifo {
 
 }  // namespace
 
-TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
+TEST(ProgressFifo, ForwardsEveryCallReportsEachAcquisitionAndTakesTheResultImageHandingTheFifoBack) {
     kcPtrHandle<ReadCountingSimFifo> sim = fifo_test::makeFifo<ReadCountingSimFifo>("chart", 2);
     std::vector<kcAcqProgress> reports;
     kcProgressFifo fifo(sim, [&](const kcAcqProgress& p) { reports.push_back(p); });
@@ -72,12 +72,10 @@ TEST(ProgressFifo, ForwardsEveryCallAndReportsEachCompletedAcquisition) {
     EXPECT_EQ(std::tuple(reports[1].failed, reports[1].settings, sim->reads, fifo.acquisitions()),
               std::tuple(true, kcColorCameraSettings(0.02, 0.25, 0.125), 2, 2UL));
     EXPECT_THROW(kcProgressFifo(kcPtrHandle<kcAcqFifo>(), nullptr), kcBadPointer);
-}
 
-// A whole balancing run is counted image by image and gives the result it
-// gives without the wrapper; the image at a result is taken at the result's
-// settings, and the FIFO is handed back as found on every way out.
-TEST(ProgressFifo, CountsABalancingRunAndTakesTheResultImageHandingTheFifoBackOnEveryWayOut) {
+    // A whole balancing run is counted image by image and gives the result it
+    // gives without the wrapper; the image at a result is taken at the
+    // result's settings, and the FIFO is handed back as found on every way out.
     kcPtrHandle<ReadCountingSimFifo> whole = fifo_test::makeFifo<ReadCountingSimFifo>("chart", 2);
     unsigned long calls = 0;
     kcColorBalanceResult viaWrapper, direct;

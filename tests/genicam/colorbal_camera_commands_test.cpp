@@ -133,8 +133,7 @@ TEST_F(ColorbalCameraCommands, SignalsHandTheCameraBackAndApplyLeavesTheResultOn
 
     colorbal_test::TempDir dir;
     std::vector<std::string> saving = run;
-    saving.insert(saving.end(),
-                  {"--save-result", dir.file("result.cbr"), "--save-params", dir.file("p.cbp"), "--json"});
+    saving.insert(saving.end(), {"--save-result", dir.file("r.cbr"), "--save-params", dir.file("p.cbp"), "--json"});
     const ProgramRun balance = colorbal(saving);
     ASSERT_EQ(balance.status, kExitSuccess) << balance.err;
     const std::string applied = jsonMember(balance.out, "applied");
@@ -147,7 +146,7 @@ TEST_F(ColorbalCameraCommands, SignalsHandTheCameraBackAndApplyLeavesTheResultOn
 
     // Set to something else, the camera gets the stored result back.
     kcGenICamFifo(camera_->serial()).exposure(0.02);
-    const ProgramRun fromFile = colorbal({"apply", dir.file("result.cbr"), "--camera", camera_->serial(), "--json"});
+    const ProgramRun fromFile = colorbal({"apply", dir.file("r.cbr"), "--camera", camera_->serial(), "--json"});
     ASSERT_EQ(fromFile.status, kExitSuccess) << fromFile.err;
     EXPECT_EQ(jsonMember(fromFile.out, "applied"), applied);
     EXPECT_EQ(camera_->features(kTouchedFeatures), expected);
