@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -96,9 +97,10 @@ inline Run runProgram(const TempDir& dir, const std::vector<std::string>& args, 
     for (const std::string& a : args) command += " " + quote(a);
     const std::string outFile = out.empty() ? dir.file("stdout.txt") : out;
     Run run;
-    FILE* pipe = popen((command + " 2>&1 >" + quote(outFile) + " </dev/null").c_str(), "r");
-    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) run.err += static_cast<char>(c);
-    const int raw = pipe != nullptr ? pclose(pipe) : -1;
+    command += " 2>&1 >" + quote(outFile) + " </dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    for (int c; pipe && (c = std::fgetc(pipe.get())) != EOF;) run.err += static_cast<char>(c);
+    const int raw = pipe ? pclose(pipe.release()) : -1;
     run.status = (raw != -1 && WIFEXITED(raw)) ? WEXITSTATUS(raw) : -1;
     if (out.empty()) run.out = readFile(outFile);
     return run;
@@ -116,10 +118,8 @@ inline std::map<std::string, std::string> jsonObject(const std::string& text) {
         while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
         return p < text.size() ? text[p] : '\0';
     };
-    const auto expect = [&](char c) {
-        if (peek() != c) throw fail();
-        ++p;
-    };
+    // Consumes `c` if it comes next.
+    const auto take = [&](char c) { return peek() == c && ++p != 0; };
     std::map<std::string, std::string> members;
     // A value; the members of the outermost object are recorded.
     const std::function<std::string(bool)> value = [&](bool outermost) {
@@ -128,16 +128,15 @@ inline std::map<std::string, std::string> jsonObject(const std::string& text) {
         if (open == '{' || open == '[') {
             const char close = open == '{' ? '}' : ']';
             ++p;
-            if (peek() != close) {
+            if (!take(close)) {
                 do {
                     const std::string key = open == '{' ? value(false) : "\"\"";
-                    if (key.front() != '"') throw fail();
-                    if (open == '{') expect(':');
+                    if (key.front() != '"' || (open == '{' && !take(':'))) throw fail();
                     const std::string member = value(false);
                     if (outermost) members[key.substr(1, key.size() - 2)] = member;
-                } while (peek() == ',' && ++p != 0);
+                } while (take(','));
+                if (!take(close)) throw fail();
             }
-            expect(close);
         } else if (std::smatch m; std::regex_search(text.cbegin() + static_cast<std::ptrdiff_t>(p), text.cend(), m,
                                                     scalar, std::regex_constants::match_continuous)) {
             p += static_cast<std::size_t>(m.length(0));

@@ -1,6 +1,6 @@
 // tests/genicam/fake_gv_camera.h
 // A GigE Vision fake camera on loopback, run as a child process for the
-// length of one test, and a load on every core.
+// length of one test, the child processes of tests, and a load on every core.
 #pragma once
 
 #include <gtest/gtest.h>
