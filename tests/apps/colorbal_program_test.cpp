@@ -15,14 +15,9 @@ std::string taggedBytes(std::string tag, unsigned char next) {
     return std::string(ar.bytes().begin(), ar.bytes().end());
 }
 
-// The line of `text` that starts with `label` ("" if none).
-std::string lineOf(const std::string& text, const std::string& label) {
-    const std::size_t at = text.find("\n" + label);
-    return at == std::string::npos ? "" : text.substr(at + 1, text.find('\n', at + 1) - at);
-}
 }  // namespace
 
-TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
+TEST(ColorbalProgram, TextAndJsonReportsSavedArchivesAndShowAgree) {
     TempDir dir;
     const std::string result = dir.file("result.cbr"), params = dir.file("params.cbp");
     // At the default size; standard error is no terminal here: no progress line.
@@ -37,19 +32,26 @@ TEST(ColorbalProgram, TextReportSavedArchivesAndShowAgree) {
     const colorbal_test::Run shownResult = runProgram(dir, {"show", result});
     ASSERT_EQ(shownResult.status, 0) << shownResult.err;
     // The settings lines of show are lines of the report.
-    for (const char* label : {"exposure:", "contrast:", "brightness:"}) {
-        EXPECT_NE(lineOf(shownResult.out, label), "") << label << " missing from\n" << shownResult.out;
-        EXPECT_EQ(lineOf(shownResult.out, label), lineOf("\n" + run.out, label));
+    for (const std::string label : {"\nexposure:", "\ncontrast:", "\nbrightness:"}) {
+        const std::size_t at = shownResult.out.find(label);  // none: substr throws, failing the test
+        const std::string line = shownResult.out.substr(at, shownResult.out.find('\n', at + 1) + 1 - at);
+        EXPECT_NE(("\n" + run.out).find(line), std::string::npos) << line << "not in\n" << run.out;
     }
     const colorbal_test::Run shownParams = runProgram(dir, {"show", params});
     ASSERT_EQ(shownParams.status, 0) << shownParams.err;
     EXPECT_NE(shownParams.out.find("exposure range:    0.01 ms .. 200.00 ms"), std::string::npos) << shownParams.out;
 
-    // The saved parameters run again give the same result.
-    const colorbal_test::Run again =
-        runProgram(dir, {"balance", "--seed", "5", "--params", params, "--save-result", dir.file("again.cbr")});
+    // The saved parameters run again give the same result; its JSON report
+    // holds it, at the default size, better exposed than at the start.
+    const colorbal_test::Run again = runProgram(
+        dir, {"balance", "--seed", "5", "--params", params, "--save-result", dir.file("again.cbr"), "--json"});
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(readFile(dir.file("again.cbr")), readFile(result));
+    std::map<std::string, std::string> members = jsonObject(again.out);
+    for (const char* key : {"exposure", "contrast", "brightness", "seconds"}) EXPECT_EQ(members.count(key), 1U) << key;
+    EXPECT_EQ(members["positive8BitLut"] + members["size"], "true{\"width\": 640, \"height\": 480}");
+    EXPECT_GT(std::stod(members["goodPelFractionResult"]), std::stod(members["goodPelFractionStart"]));
+    EXPECT_GT(std::stoul(members["images"]), 1UL);
 }
 
 // Stored results and parameters are shown as text and JSON; anything else
