@@ -123,7 +123,10 @@ TEST(ColorBalanceDiagnostics, MakesTheMonochromeRecordBeforeConvertingItsImage) 
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer cannot run under a tight address-space limit";
 #endif
-    constexpr long kSide = 4096;  // 16 MB; the three planes share it, the grey image would need as much again
+    // 71 MB; the three planes share it, the grey image would need as much
+    // again: more than any malloc arena a finished thread left behind can
+    // grow into, so the grey image always asks the system for more.
+    constexpr long kSide = 8448;
     const kcPelBuffer<unsigned char> plane(kSide, kSide);
     kcPtrHandle<PreparedImageFifo> fifo(new PreparedImageFifo(kc3PlanePelBuffer(plane, plane, plane)));
     kcDiagObject diag;
