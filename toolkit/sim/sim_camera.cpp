@@ -1,6 +1,7 @@
 // toolkit/sim/sim_camera.cpp
 #include "toolkit/sim/sim_camera.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -31,12 +32,10 @@
 
 namespace {
 
-constexpr double kContrastStops = 4.0;         // doublings of the gain per unit of contrast
-constexpr double kOffsetPerBrightness = 60.0;  // grey levels of offset at brightness 1
-constexpr unsigned kNormalTableBits = 16;      // the deviate table holds 2^16 entries
-constexpr std::size_t kNormalTableSize = std::size_t{1} << kNormalTableBits;
+constexpr double kContrastStops = 4.0;                          // doublings of the gain per unit of contrast
+constexpr double kOffsetPerBrightness = 60.0;                   // grey levels of offset at brightness 1
+constexpr std::size_t kNormalTableSize = std::size_t{1} << 16;  // deviates drawn from the seed
 constexpr std::uint64_t kNormalTableMask = kNormalTableSize - 1;
-constexpr int kDeviatesPerDraw = 64 / kNormalTableBits;  // table indices cut from one 64-bit draw
 // Larger per-pel scales saturate every pel that sees any light; capping
 // keeps the float arithmetic finite.
 constexpr double kMaxScale = 1e30;
@@ -61,9 +60,6 @@ public:
     std::uint64_t next() { return mix64(state_ += kGolden); }
     // Uniform in (0, 1], never 0 (so its logarithm is finite).
     double unitOpen() { return (static_cast<double>(next() >> 11) + 1.0) * (1.0 / 9007199254740992.0); }
-    // The counter before the next draw; skip(n) passes over n draws.
-    std::uint64_t state() const { return state_; }
-    void skip(std::uint64_t draws) { state_ += draws * kGolden; }
 
 private:
     std::uint64_t state_;
@@ -86,8 +82,11 @@ std::vector<float> normalTable(std::uint64_t seed) {
     const double mean = sum / static_cast<double>(kNormalTableSize);
     for (double v : z) sumSq += (v - mean) * (v - mean);
     const double sd = std::sqrt(sumSq / static_cast<double>(kNormalTableSize));
-    std::vector<float> table(kNormalTableSize);
+    // A row reads kcSimScene::kMaxWidth deviates in order from any start:
+    // the table's head is repeated after its end, so no read wraps.
+    std::vector<float> table(kNormalTableSize + kcSimScene::kMaxWidth);
     for (std::size_t i = 0; i < kNormalTableSize; ++i) table[i] = static_cast<float>((z[i] - mean) / sd);
+    std::copy_n(table.begin(), kcSimScene::kMaxWidth, table.begin() + kNormalTableSize);
     return table;
 }
 
@@ -132,13 +131,12 @@ inline void store16(unsigned char* out, __m128i a, __m128i b, __m128i c, __m128i
 }
 #endif
 
-// Pels of one segment per 64-bit draw.
-constexpr long kPelsPerDraw = kDeviatesPerDraw;
-
-// Applies the LUT (nullptr: identity) to out[from, to).
-void applyLut(unsigned char* out, long from, long to, const unsigned char* lut) {
+// Applies the LUT (nullptr: identity) to out[0, count). A pass of its own
+// over the finished pels, still in cache: a byte lookup per pel costs less
+// than any vector form of a 256-entry table.
+void applyLut(unsigned char* out, long count, const unsigned char* lut) {
     if (lut)
-        for (long x = from; x < to; ++x) out[x] = lut[out[x]];
+        for (long x = 0; x < count; ++x) out[x] = lut[out[x]];
 }
 
 #if defined(__x86_64__)
@@ -154,75 +152,6 @@ bool haveAvx2() {
     return have;
 }
 
-// The low 64 bits of a x c in each lane: AVX2 multiplies 32 x 32 bits only,
-// so the product is put together from the three partial products that reach
-// the low half.
-__attribute__((target("avx2"), always_inline)) inline __m256i mulLow64(__m256i a, std::uint64_t c) {
-    const __m256i low = _mm256_set1_epi64x(static_cast<long long>(c & 0xFFFFFFFFULL));
-    const __m256i high = _mm256_set1_epi64x(static_cast<long long>(c >> 32));
-    const __m256i cross = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(a, 32), low), _mm256_mul_epu32(a, high));
-    return _mm256_add_epi64(_mm256_mul_epu32(a, low), _mm256_slli_epi64(cross, 32));
-}
-
-// mix64 in four lanes.
-__attribute__((target("avx2"), always_inline)) inline __m256i mix64x4(__m256i z) {
-    z = mulLow64(_mm256_xor_si256(z, _mm256_srli_epi64(z, 30)), 0xBF58476D1CE4E5B9ULL);
-    z = mulLow64(_mm256_xor_si256(z, _mm256_srli_epi64(z, 27)), 0x94D049BB133111EBULL);
-    return _mm256_xor_si256(z, _mm256_srli_epi64(z, 31));
-}
-
-// Four consecutive draws of a SplitMix at once: 16 table indices, in pel
-// order, for 16 pels.
-class SplitMixX4 {
-public:
-    __attribute__((target("avx2"))) explicit SplitMixX4(std::uint64_t state)
-        : state_(_mm256_setr_epi64x(
-              static_cast<long long>(state + kGolden), static_cast<long long>(state + 2 * kGolden),
-              static_cast<long long>(state + 3 * kGolden), static_cast<long long>(state + 4 * kGolden))) {}
-    __attribute__((target("avx2"), always_inline)) __m256i next() {
-        const __m256i drawn = mix64x4(state_);
-        state_ = _mm256_add_epi64(state_, _mm256_set1_epi64x(static_cast<long long>(4 * kGolden)));
-        return drawn;
-    }
-
-private:
-    __m256i state_;
-};
-
-// Eight 16-bit table indices to their eight deviates.
-__attribute__((target("avx2"), always_inline)) inline __m256 deviates(const float* normals, __m128i indices) {
-    return _mm256_i32gather_ps(normals, _mm256_cvtepu16_epi32(indices), 4);
-}
-
-// The LUT on 32 bytes: sixteen 16-entry byte shuffles, one per high nibble.
-// At step k a byte whose high nibble is k has been lowered to 0..15; adding
-// 0x70 with saturation keeps its low nibble with the top bit clear, and
-// sets the top bit of every other byte (those below k wrapped to 0xF0 and
-// above), which the shuffle turns into 0. A gather per eight pels costs
-// several times more.
-class ByteLut {
-public:
-    // A null `lut` leaves the table empty; it is then never applied.
-    __attribute__((target("avx2"))) explicit ByteLut(const unsigned char* lut) {
-        for (int k = 0; k < 16 && lut; ++k)
-            parts_[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lut + 16 * k)));
-    }
-    __attribute__((target("avx2"), always_inline)) __m256i apply(__m256i bytes) const {
-        const __m256i keep = _mm256_set1_epi8(0x70);
-        const __m256i nextNibble = _mm256_set1_epi8(0x10);
-        __m256i result = _mm256_setzero_si256();
-#pragma GCC unroll 16
-        for (int k = 0; k < 16; ++k) {
-            result = _mm256_or_si256(result, _mm256_shuffle_epi8(parts_[k], _mm256_adds_epu8(bytes, keep)));
-            bytes = _mm256_sub_epi8(bytes, nextNibble);
-        }
-        return result;
-    }
-
-private:
-    __m256i parts_[16] = {};
-};
-
 __attribute__((target("avx2"), always_inline)) inline __m256i toPels8(__m256 v) {
     v = _mm256_max_ps(v, _mm256_setzero_ps());
     v = _mm256_min_ps(v, _mm256_set1_ps(255.0f));
@@ -230,55 +159,43 @@ __attribute__((target("avx2"), always_inline)) inline __m256i toPels8(__m256 v) 
 }
 
 // Four vectors of eight values 0..255 to 32 bytes in order (the packs work
-// within 128-bit halves; the permutation puts the quarters back in order),
-// through the LUT if there is one.
-__attribute__((target("avx2"), always_inline)) inline void store32(unsigned char* out, const __m256i (&q)[4],
-                                                                   const ByteLut* lut) {
+// within 128-bit halves; the permutation puts the quarters back in order).
+__attribute__((target("avx2"), always_inline)) inline void store32(unsigned char* out, const __m256i (&q)[4]) {
     const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(q[0], q[1]), _mm256_packs_epi32(q[2], q[3]));
-    __m256i bytes = _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-    if (lut) bytes = lut->apply(bytes);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                        _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
 }
 
 __attribute__((target("avx2"))) long renderExactAvx2(const float* radiance, unsigned char* out, long count,
-                                                     const TapModel& tap, const unsigned char* lut) {
+                                                     const TapModel& tap) {
     const __m256 scale = _mm256_set1_ps(tap.scale), offset = _mm256_set1_ps(tap.offset);
-    const ByteLut table(lut);
     long x = 0;
     for (; x + 32 <= count; x += 32) {
         __m256i q[4];
         for (int k = 0; k < 4; ++k)
             q[k] = toPels8(_mm256_add_ps(_mm256_mul_ps(scale, _mm256_loadu_ps(radiance + x + 8 * k)), offset));
-        store32(out + x, q, lut ? &table : nullptr);
+        store32(out + x, q);
     }
     return x;
 }
 
-// Draws are made four at a time in vector lanes; the scalar generator is
-// moved past them for the pels that remain.
-__attribute__((target("avx2"))) long renderNoisyAvx2(const float* radiance, unsigned char* out, long count,
-                                                     const TapModel& tap, const float* normals, SplitMix& rng,
-                                                     float readVariance, const unsigned char* lut) {
+// `z` holds the deviate of each pel.
+__attribute__((target("avx2"))) long renderNoisyAvx2(const float* radiance, const float* z, unsigned char* out,
+                                                     long count, const TapModel& tap, float readVariance) {
     const __m256 scale = _mm256_set1_ps(tap.scale), offset = _mm256_set1_ps(tap.offset);
     const __m256 read = _mm256_set1_ps(readVariance), shotVariance = _mm256_set1_ps(tap.shotVariance);
-    const ByteLut table(lut);
-    SplitMixX4 draws(rng.state());
     long x = 0;
     for (; x + 32 <= count; x += 32) {
-        const __m256i first = draws.next(), second = draws.next();
-        const __m256 z[4] = {
-            deviates(normals, _mm256_castsi256_si128(first)), deviates(normals, _mm256_extracti128_si256(first, 1)),
-            deviates(normals, _mm256_castsi256_si128(second)), deviates(normals, _mm256_extracti128_si256(second, 1))};
         __m256i q[4];
         for (int k = 0; k < 4; ++k) {
             const __m256 signal = _mm256_mul_ps(scale, _mm256_loadu_ps(radiance + x + 8 * k));
             const __m256 shot = _mm256_max_ps(signal, _mm256_setzero_ps());
             const __m256 sigma = _mm256_sqrt_ps(_mm256_add_ps(read, _mm256_mul_ps(shotVariance, shot)));
-            q[k] = toPels8(_mm256_add_ps(_mm256_add_ps(signal, offset), _mm256_mul_ps(z[k], sigma)));
+            const __m256 noise = _mm256_mul_ps(_mm256_loadu_ps(z + x + 8 * k), sigma);
+            q[k] = toPels8(_mm256_add_ps(_mm256_add_ps(signal, offset), noise));
         }
-        store32(out + x, q, lut ? &table : nullptr);
+        store32(out + x, q);
     }
-    rng.skip(static_cast<std::uint64_t>(x / kPelsPerDraw));
     return x;
 }
 #endif
@@ -286,10 +203,7 @@ __attribute__((target("avx2"))) long renderNoisyAvx2(const float* radiance, unsi
 void renderExact(const float* radiance, unsigned char* out, long count, const TapModel& tap, const unsigned char* lut) {
     long x = 0;
 #if defined(__x86_64__)
-    if (haveAvx2()) x = renderExactAvx2(radiance, out, count, tap, lut);
-    const long mapped = x;
-#else
-    const long mapped = 0;
+    if (haveAvx2()) x = renderExactAvx2(radiance, out, count, tap);
 #endif
 #if defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(tap.scale), offset = _mm_set1_ps(tap.offset);
@@ -301,18 +215,16 @@ void renderExact(const float* radiance, unsigned char* out, long count, const Ta
     }
 #endif
     for (; x < count; ++x) out[x] = exactPel(radiance[x], tap);
-    applyLut(out, mapped, count, lut);
+    applyLut(out, count, lut);
 }
 
-// One 64-bit draw gives the table indices of four pels.
-void renderNoisy(const float* radiance, unsigned char* out, long count, const TapModel& tap, const float* normals,
-                 SplitMix& rng, float readVariance, const unsigned char* lut) {
+// `z` holds the deviate of each pel.
+void renderNoisy(const float* radiance, const float* z, unsigned char* out, long count, const TapModel& tap,
+                 float readVariance, const unsigned char* lut) {
     long x = 0;
 #if defined(__x86_64__)
-    if (haveAvx2()) x = renderNoisyAvx2(radiance, out, count, tap, normals, rng, readVariance, lut);
-    const long mapped = x;
+    if (haveAvx2()) x = renderNoisyAvx2(radiance, z, out, count, tap, readVariance);
 #else
-    const long mapped = 0;
 #endif
 #if defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(tap.scale), offset = _mm_set1_ps(tap.offset);
@@ -320,30 +232,17 @@ void renderNoisy(const float* radiance, unsigned char* out, long count, const Ta
     __m128i q[4];
     for (; x + 16 <= count; x += 16) {
         for (int k = 0; k < 4; ++k) {
-            const std::uint64_t bits = rng.next();
-            const __m128 z =
-                _mm_setr_ps(normals[bits & kNormalTableMask], normals[(bits >> kNormalTableBits) & kNormalTableMask],
-                            normals[(bits >> (2 * kNormalTableBits)) & kNormalTableMask],
-                            normals[(bits >> (3 * kNormalTableBits)) & kNormalTableMask]);
             const __m128 signal = _mm_mul_ps(scale, _mm_loadu_ps(radiance + x + 4 * k));
             const __m128 shot = _mm_max_ps(signal, _mm_setzero_ps());
             const __m128 sigma = _mm_sqrt_ps(_mm_add_ps(read, _mm_mul_ps(shotVariance, shot)));
-            q[k] = toPels(_mm_add_ps(_mm_add_ps(signal, offset), _mm_mul_ps(z, sigma)));
+            const __m128 noise = _mm_mul_ps(_mm_loadu_ps(z + x + 4 * k), sigma);
+            q[k] = toPels(_mm_add_ps(_mm_add_ps(signal, offset), noise));
         }
         store16(out + x, q[0], q[1], q[2], q[3]);
     }
 #endif
-    for (; x + kDeviatesPerDraw <= count; x += kDeviatesPerDraw) {
-        std::uint64_t bits = rng.next();
-        for (int k = 0; k < kDeviatesPerDraw; ++k, bits >>= kNormalTableBits)
-            out[x + k] = noisyPel(radiance[x + k], normals[bits & kNormalTableMask], tap, readVariance);
-    }
-    if (x < count) {
-        std::uint64_t bits = rng.next();
-        for (; x < count; ++x, bits >>= kNormalTableBits)
-            out[x] = noisyPel(radiance[x], normals[bits & kNormalTableMask], tap, readVariance);
-    }
-    applyLut(out, mapped, count, lut);
+    for (; x < count; ++x) out[x] = noisyPel(radiance[x], z[x], tap, readVariance);
+    applyLut(out, count, lut);
 }
 
 void requireFinite(double value, const wchar_t* what, std::size_t tap) {
@@ -408,28 +307,27 @@ kc3PlanePelBuffer kcSimCamera::render(const kcSimExposure& exposure) {
     const unsigned char* lut = identity ? nullptr : exposure.lut.data();
 
     // Each frame has its own stream, fixed by the seed and the frame number.
-    // A row takes one draw per four pels of each tap's stripe, so the stream
-    // of every row is known in advance and rows can be rendered in any order.
-    std::uint64_t drawsPerRow = 0;
-    for (const TapModel& t : model)
-        drawsPerRow += static_cast<std::uint64_t>((t.end - t.begin + kPelsPerDraw - 1) / kPelsPerDraw);
+    // Row r (counted over the three planes in turn) reads the deviate table
+    // in order from a start drawn from that stream, so every row is known in
+    // advance and rows can be rendered in any order, on any thread.
     const std::uint64_t frameState = mix64(seed_ ^ mix64(frames_ ^ kFrameSalt));
     const auto readVariance = static_cast<float>(kReadNoiseSigma * kReadNoiseSigma);
 
     kc3PlanePelBuffer image(w, h);
     kcPelBuffer<unsigned char> planes[3] = {image.plane0(), image.plane1(), image.plane2()};
-    // Rows r of plane r / h, counted over the three planes in turn.
     const auto renderRows = [&](long first, long last) {
         for (long r = first; r < last; ++r) {
             const int p = static_cast<int>(r / h);
             const long y = r % h;
-            SplitMix rng(frameState + static_cast<std::uint64_t>(r) * drawsPerRow * kGolden);
             const float* radiance = scene_.row(p, y);
             unsigned char* out = planes[p].pointToRow(y);
+            const float* z =
+                noise_ ? normals_.data() +
+                             (SplitMix(frameState + static_cast<std::uint64_t>(r) * kGolden).next() & kNormalTableMask)
+                       : nullptr;
             for (const TapModel& t : model) {
                 if (noise_)
-                    renderNoisy(radiance + t.begin, out + t.begin, t.end - t.begin, t, normals_.data(), rng,
-                                readVariance, lut);
+                    renderNoisy(radiance + t.begin, z + t.begin, out + t.begin, t.end - t.begin, t, readVariance, lut);
                 else
                     renderExact(radiance + t.begin, out + t.begin, t.end - t.begin, t, lut);
             }

@@ -76,8 +76,8 @@ private:
     std::uint64_t seed_;
     bool noise_;
     std::uint64_t frames_ = 0;
-    // Standard normal deviates drawn once from the seed; the per-frame
-    // generator picks from them, which is far cheaper than drawing a fresh
-    // deviate per pel.
+    // Standard normal deviates drawn once from the seed; each row of a frame
+    // reads them in order from a start its frame's generator picks, which is
+    // far cheaper than drawing a fresh deviate per pel.
     std::vector<float> normals_;
 };
