@@ -15,6 +15,10 @@
 #include "toolkit/foundation/pel_memory.h"
 #include "toolkit/foundation/pel_rect.h"
 
+// Asks for a new image whose pels are left unset, for a writer that sets
+// every pel of every row at once.
+struct kcForOverwrite {};
+
 template <class T>
 class kcPelBuffer_const {
 public:
@@ -35,12 +39,12 @@ public:
 
     // Moves the window; it must lie within the stored image.
     void window(const kcPelRect& rect) {
-        if (rect.left() < 0 || rect.top() < 0 || rect.width() < 0 || rect.height() < 0 ||
-            rect.right() > rootWidth_ || rect.bottom() > rootHeight_)
-            throw kcBadArgument(L"window (" + std::to_wstring(rect.left()) + L", " +
-                                std::to_wstring(rect.top()) + L", " + std::to_wstring(rect.width()) + L" x " +
-                                std::to_wstring(rect.height()) + L") lies outside the image of " +
-                                std::to_wstring(rootWidth_) + L" x " + std::to_wstring(rootHeight_));
+        if (rect.left() < 0 || rect.top() < 0 || rect.width() < 0 || rect.height() < 0 || rect.right() > rootWidth_ ||
+            rect.bottom() > rootHeight_)
+            throw kcBadArgument(L"window (" + std::to_wstring(rect.left()) + L", " + std::to_wstring(rect.top()) +
+                                L", " + std::to_wstring(rect.width()) + L" x " + std::to_wstring(rect.height()) +
+                                L") lies outside the image of " + std::to_wstring(rootWidth_) + L" x " +
+                                std::to_wstring(rootHeight_));
         window_ = rect;
     }
 
@@ -49,7 +53,7 @@ public:
     const T* pointToRow(long y) const { return rowAddress(y); }
 
 protected:
-    kcPelBuffer_const(long width, long height) { allocate(width, height); }
+    kcPelBuffer_const(long width, long height, bool zeroed = true) { allocate(width, height, zeroed); }
 
     T* rowAddress(long y) const {
         if (!pels_) throw kcUnboundBuffer();
@@ -63,7 +67,7 @@ protected:
 private:
     static constexpr long kRowAlignment = 64;  // bytes; lets row loops vectorise
 
-    void allocate(long width, long height) {
+    void allocate(long width, long height, bool zeroed) {
         if (width < 0 || height < 0)
             throw kcBadArgument(L"pel buffer size " + std::to_wstring(width) + L" x " + std::to_wstring(height) +
                                 L" is negative");
@@ -72,7 +76,9 @@ private:
         stride_ = (width + perAlign - 1) / perAlign * perAlign;
         const std::size_t count = static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height);
         const std::size_t bytes = (count * sizeof(T) + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
-        const std::shared_ptr<unsigned char> block = kfZeroedPels(bytes > 0 ? bytes : kRowAlignment, kRowAlignment);
+        const std::size_t size = bytes > 0 ? bytes : kRowAlignment;
+        const std::shared_ptr<unsigned char> block =
+            zeroed ? kfZeroedPels(size, kRowAlignment) : kfPelsForOverwrite(size, kRowAlignment);
         pels_ = std::shared_ptr<T>(block, reinterpret_cast<T*>(block.get()));
         rootWidth_ = width;
         rootHeight_ = height;
@@ -93,6 +99,9 @@ public:
     kcPelBuffer() = default;
     // A new image of width x height zeroed pels; the window covers it.
     kcPelBuffer(long width, long height) : kcPelBuffer_const<T>(width, height) {}
+    // A new image whose pels, padding included, hold whatever the memory
+    // held: the caller sets them all before anyone reads them.
+    kcPelBuffer(long width, long height, kcForOverwrite) : kcPelBuffer_const<T>(width, height, false) {}
 
     using kcPelBuffer_const<T>::pointToRow;
     // Writable pointer to the window's first pel of row y.

@@ -66,11 +66,13 @@ KeptBlocks& keptBlocks() {
 
 }  // namespace
 
-std::shared_ptr<unsigned char> kfZeroedPels(std::size_t bytes, std::size_t alignment) {
+namespace {
+
+std::shared_ptr<unsigned char> pels(std::size_t bytes, std::size_t alignment, bool zeroed) {
     const bool keep = bytes >= kMinKeptBytes;
     Block block{};
     if (keep && keptBlocks().take(bytes, alignment, block)) {
-        std::memset(static_cast<unsigned char*>(block.raw) + block.offset, 0, bytes);
+        if (zeroed) std::memset(static_cast<unsigned char*>(block.raw) + block.offset, 0, bytes);
     } else {
         // calloc and not an aligned allocation and a memset: large blocks come
         // fresh from the system already zeroed, and calloc knows not to clear
@@ -84,4 +86,14 @@ std::shared_ptr<unsigned char> kfZeroedPels(std::size_t bytes, std::size_t align
     unsigned char* const first = static_cast<unsigned char*>(block.raw) + block.offset;
     if (keep) return std::shared_ptr<unsigned char>(first, [block](unsigned char*) { keptBlocks().give(block); });
     return std::shared_ptr<unsigned char>(first, [raw = block.raw](unsigned char*) { std::free(raw); });
+}
+
+}  // namespace
+
+std::shared_ptr<unsigned char> kfZeroedPels(std::size_t bytes, std::size_t alignment) {
+    return pels(bytes, alignment, true);
+}
+
+std::shared_ptr<unsigned char> kfPelsForOverwrite(std::size_t bytes, std::size_t alignment) {
+    return pels(bytes, alignment, false);
 }

@@ -14,3 +14,6 @@
 // a camera delivering image after image would otherwise have every page of
 // every frame mapped, faulted in and cleared by the system anew.
 KC_EXPORT std::shared_ptr<unsigned char> kfZeroedPels(std::size_t bytes, std::size_t alignment);
+// The same, its bytes left as they are, for a writer that sets every one:
+// a kept block is handed out without being cleared again.
+KC_EXPORT std::shared_ptr<unsigned char> kfPelsForOverwrite(std::size_t bytes, std::size_t alignment);

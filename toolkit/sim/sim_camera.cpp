@@ -5,10 +5,9 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #if defined(__x86_64__) || defined(__SSE2__)
@@ -16,6 +15,7 @@
 #endif
 
 #include "toolkit/foundation/exceptions.h"
+#include "toolkit/sim/row_halves.h"
 
 // Mappings of the sensor model:
 //   gain(contrast)     = 2^(4 contrast): contrast 0..1 spans a 16x gain,
@@ -313,14 +313,18 @@ kc3PlanePelBuffer kcSimCamera::render(const kcSimExposure& exposure) {
     const std::uint64_t frameState = mix64(seed_ ^ mix64(frames_ ^ kFrameSalt));
     const auto readVariance = static_cast<float>(kReadNoiseSigma * kReadNoiseSigma);
 
-    kc3PlanePelBuffer image(w, h);
-    kcPelBuffer<unsigned char> planes[3] = {image.plane0(), image.plane1(), image.plane2()};
+    // Every pel and the padding of every row are written below, so the
+    // planes are not cleared first.
+    kcPelBuffer<unsigned char> planes[3] = {
+        {w, h, kcForOverwrite{}}, {w, h, kcForOverwrite{}}, {w, h, kcForOverwrite{}}};
+    const auto padding = static_cast<std::size_t>(planes[0].rowUpdate() - w);
     const auto renderRows = [&](long first, long last) {
         for (long r = first; r < last; ++r) {
             const int p = static_cast<int>(r / h);
             const long y = r % h;
             const float* radiance = scene_.row(p, y);
             unsigned char* out = planes[p].pointToRow(y);
+            std::memset(out + w, 0, padding);
             const float* z =
                 noise_ ? normals_.data() +
                              (SplitMix(frameState + static_cast<std::uint64_t>(r) * kGolden).next() & kNormalTableMask)
@@ -333,24 +337,7 @@ kc3PlanePelBuffer kcSimCamera::render(const kcSimExposure& exposure) {
             }
         }
     };
-    // Large frames are split in two halves of rows, one per thread; the
-    // result does not depend on the split.
-    const long rows = 3 * h;
-    const unsigned cores = std::thread::hardware_concurrency();
-    if (cores > 1 && static_cast<double>(w) * static_cast<double>(rows) >= kMinPelsForThreads) {
-        const long half = rows / 2;
-        std::thread helper;
-        try {
-            helper = std::thread(renderRows, half, rows);
-        } catch (const std::system_error&) {
-            // No thread to be had: render everything here.
-            renderRows(half, rows);
-        }
-        renderRows(0, half);
-        if (helper.joinable()) helper.join();
-    } else {
-        renderRows(0, rows);
-    }
+    kfForRowHalves(3 * h, static_cast<double>(w) * static_cast<double>(3 * h) >= kMinPelsForThreads, renderRows);
     ++frames_;
-    return image;
+    return kc3PlanePelBuffer(planes[0], planes[1], planes[2]);
 }

@@ -9,6 +9,7 @@
 
 #include "toolkit/foundation/exceptions.h"
 #include "toolkit/foundation/text.h"
+#include "toolkit/sim/row_halves.h"
 
 namespace {
 
@@ -155,10 +156,11 @@ float texture(float u, float v, long x, long y, std::uint32_t salt) {
            kGrainAmplitude * hashUnit(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), salt + 1);
 }
 
-// Fills every pel from a function of its centre (u, v in 0..1) and position.
-void paint(kcSimScene& scene, Rgb (*radiance)(float, float, long, long)) {
+// Fills rows [first, last) from a function of each pel's centre (u, v in
+// 0..1) and position.
+void paintRows(kcSimScene& scene, Rgb (*radiance)(float, float, long, long), long first, long last) {
     const long w = scene.width(), h = scene.height();
-    for (long y = 0; y < h; ++y) {
+    for (long y = first; y < last; ++y) {
         float* r = scene.row(0, y);
         float* g = scene.row(1, y);
         float* b = scene.row(2, y);
@@ -171,6 +173,16 @@ void paint(kcSimScene& scene, Rgb (*radiance)(float, float, long, long)) {
             b[x] = c.b;
         }
     }
+}
+
+// Scenes of at least this many pels are painted on two threads.
+constexpr double kMinPelsForThreads = 256.0 * 256.0;
+
+// Fills every pel from a function of its centre (u, v in 0..1) and position.
+void paint(kcSimScene& scene, Rgb (*radiance)(float, float, long, long)) {
+    const long w = scene.width(), h = scene.height();
+    kfForRowHalves(h, static_cast<double>(w) * static_cast<double>(h) >= kMinPelsForThreads,
+                   [&](long first, long last) { paintRows(scene, radiance, first, last); });
 }
 
 Rgb chartAt(float u, float v, long x, long y) {
