@@ -119,7 +119,7 @@ constexpr Rgb kSky{0.55f, 0.70f, 0.95f};
 constexpr Rgb kGrass{0.18f, 0.32f, 0.10f};
 constexpr float kHorizon = 0.62f;  // the floor or ground starts below this height
 
-std::uint32_t mix32(std::uint32_t h) {
+constexpr std::uint32_t mix32(std::uint32_t h) {
     h ^= h >> 16;
     h *= 0x7feb352dU;
     h ^= h >> 15;
@@ -129,31 +129,47 @@ std::uint32_t mix32(std::uint32_t h) {
 }
 
 // A fixed pseudo-random value in [-1, 1) for a lattice point.
-float hashUnit(std::uint32_t x, std::uint32_t y, std::uint32_t salt) {
+constexpr float hashUnit(std::uint32_t x, std::uint32_t y, std::uint32_t salt) {
     const std::uint32_t h = mix32(x * 0x9E3779B1U ^ mix32(y * 0x85EBCA77U ^ mix32(salt)));
     return static_cast<float>(h >> 8) * (2.0f / 16777216.0f) - 1.0f;
 }
 
-// Smooth value noise in [-1, 1]: lattice values over cells x cells of the
-// unit square, blended with a smoothstep; the same at every image size.
-float mottle(float u, float v, float cells, std::uint32_t salt) {
-    const float fu = u * cells, fv = v * cells;
+// The lattice values of the mottle for one salt, at every lattice point a
+// pel of the unit square reaches; computed once, at compile time.
+constexpr int kLatticeSide = static_cast<int>(kMottleCells) + 1;
+using Lattice = std::array<float, static_cast<std::size_t>(kLatticeSide* kLatticeSide)>;
+template <std::uint32_t Salt>
+constexpr Lattice kLattice = [] {
+    Lattice values{};
+    for (int y = 0; y < kLatticeSide; ++y)
+        for (int x = 0; x < kLatticeSide; ++x)
+            values[static_cast<std::size_t>(y * kLatticeSide + x)] =
+                hashUnit(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), Salt);
+    return values;
+}();
+
+// Smooth value noise in [-1, 1]: lattice values over kMottleCells x
+// kMottleCells cells of the unit square (u, v in 0..1), blended with a
+// smoothstep; the same at every image size.
+float mottle(float u, float v, const Lattice& lattice) {
+    const float fu = u * kMottleCells, fv = v * kMottleCells;
     const float iu = std::floor(fu), iv = std::floor(fv);
     float tu = fu - iu, tv = fv - iv;
     tu = tu * tu * (3.0f - 2.0f * tu);
     tv = tv * tv * (3.0f - 2.0f * tv);
-    const auto x = static_cast<std::uint32_t>(static_cast<std::int32_t>(iu));
-    const auto y = static_cast<std::uint32_t>(static_cast<std::int32_t>(iv));
-    const float a = hashUnit(x, y, salt), b = hashUnit(x + 1, y, salt);
-    const float c = hashUnit(x, y + 1, salt), d = hashUnit(x + 1, y + 1, salt);
+    const int last = kLatticeSide - 2;  // the cell of u or v just below 1
+    const int x = std::clamp(static_cast<int>(iu), 0, last), y = std::clamp(static_cast<int>(iv), 0, last);
+    const float* row = lattice.data() + y * kLatticeSide + x;
+    const float a = row[0], b = row[1], c = row[kLatticeSide], d = row[kLatticeSide + 1];
     const float top = a + (b - a) * tu, bottom = c + (d - c) * tu;
     return top + (bottom - top) * tv;
 }
 
 // The texture factor applied to every built-in scene but the grey one.
-float texture(float u, float v, long x, long y, std::uint32_t salt) {
-    return 1.0f + kMottleAmplitude * mottle(u, v, kMottleCells, salt) +
-           kGrainAmplitude * hashUnit(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), salt + 1);
+template <std::uint32_t Salt>
+float texture(float u, float v, long x, long y) {
+    return 1.0f + kMottleAmplitude * mottle(u, v, kLattice<Salt>) +
+           kGrainAmplitude * hashUnit(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), Salt + 1);
 }
 
 // Fills rows [first, last) from a function of each pel's centre (u, v in
@@ -187,7 +203,7 @@ void paint(kcSimScene& scene, Rgb (*radiance)(float, float, long, long)) {
 
 Rgb chartAt(float u, float v, long x, long y) {
     const float du = u - 0.5f, dv = v - 0.5f;
-    const float light = (1.0f - kVignette * (du * du + dv * dv)) * texture(u, v, x, y, 11);
+    const float light = (1.0f - kVignette * (du * du + dv * dv)) * texture<11>(u, v, x, y);
     Rgb reflectance{kSurroundGrey, kSurroundGrey, kSurroundGrey};
     if (u >= kChartLeft && u < kChartRight && v >= kChartTop && v < kChartBottom) {
         const float cu = (u - kChartLeft) / (kChartRight - kChartLeft) * kChartCols;
@@ -215,7 +231,7 @@ Rgb darkAt(float u, float v, long x, long y) {
     const float du = u - 0.2f, dv = v - 0.2f;
     const float lamp = 0.35f + 0.65f * std::exp(-(du * du + dv * dv) / 0.25f);
     const Rgb reflectance = objectsOver(kRoomObjects, v < kHorizon ? kWall : kFloor, u, v);
-    return reflectance * (kDarkLight * lamp * texture(u, v, x, y, 23));
+    return reflectance * (kDarkLight * lamp * texture<23>(u, v, x, y));
 }
 
 // An outdoor scene in full sun: sky above the horizon, grass below.
@@ -223,13 +239,13 @@ Rgb brightAt(float u, float v, long x, long y) {
     Rgb background = kGrass;
     if (v < kHorizon) background = kSky * (0.8f + 0.2f * v / kHorizon);  // sky lightens towards the horizon
     const Rgb reflectance = objectsOver(kOutdoorObjects, background, u, v);
-    return reflectance * (kBrightLight * texture(u, v, x, y, 37));
+    return reflectance * (kBrightLight * texture<37>(u, v, x, y));
 }
 
 // A dim room seen against a window onto a bright sky; the sun through the
 // window lights a patch of the floor.
 Rgb hdrAt(float u, float v, long x, long y) {
-    const float tex = texture(u, v, x, y, 51);
+    const float tex = texture<51>(u, v, x, y);
     constexpr float kWindowLeft = 0.55f, kWindowRight = 0.90f, kWindowTop = 0.12f, kWindowBottom = 0.55f;
     if (u >= kWindowLeft && u < kWindowRight && v >= kWindowTop && v < kWindowBottom) {
         // The sky brightens towards the sun at the window's upper right.
