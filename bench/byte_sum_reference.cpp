@@ -5,6 +5,8 @@
 #include <immintrin.h>
 #endif
 
+#include "toolkit/foundation/cpu_features.h"
+
 namespace {
 
 // Independent accumulators keep several loads in flight: one accumulator
@@ -69,20 +71,13 @@ std::uint64_t sumSse2(const unsigned char* first, long width, long height, long 
     return lanes[0] + lanes[1] + tail;
 }
 
-bool haveAvx2() {
-    static const bool have = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return have;
-}
 #endif
 
 }  // namespace
 
 std::uint64_t benchByteSum(const unsigned char* first, long width, long height, long stride) {
 #if defined(__x86_64__)
-    return haveAvx2() ? sumAvx2(first, width, height, stride) : sumSse2(first, width, height, stride);
+    return kfHaveAvx2() ? sumAvx2(first, width, height, stride) : sumSse2(first, width, height, stride);
 #else
     return benchByteSumPlainLoop(first, width, height, stride);
 #endif
@@ -102,7 +97,7 @@ std::uint64_t benchByteSumPlainLoop(const unsigned char* first, long width, long
 
 const char* benchByteSumInstructionSet() {
 #if defined(__x86_64__)
-    return haveAvx2() ? "avx2" : "sse2";
+    return kfHaveAvx2() ? "avx2" : "sse2";
 #else
     return "scalar";
 #endif

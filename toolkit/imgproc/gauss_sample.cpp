@@ -14,6 +14,8 @@
 #include <immintrin.h>
 #endif
 
+#include "toolkit/foundation/cpu_features.h"
+
 namespace {
 
 constexpr long kMaxSmoothness = 8;  // 17 taps; the exact 2-D sums still fit in 64 bits
@@ -125,13 +127,6 @@ __attribute__((target("avx2"), noinline)) void columnSumsAvx2(const std::array<c
     for (; x < width; ++x) out[x] = columnSumAt<N>(r, x, taps);
 }
 
-bool haveAvx2() {
-    static const bool have = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return have;
-}
 #endif
 
 template <int N>
@@ -139,7 +134,7 @@ void columnSumsFastest(const std::array<const unsigned char*, 2 * N + 1>& rows,
                        const std::array<const unsigned char*, 2 * N + 1>& next, ColumnSum<N>* out, long width) {
 #if defined(__x86_64__)
     if constexpr (N <= kMaxNarrowSmoothness) {
-        if (haveAvx2()) {
+        if (kfHaveAvx2()) {
             columnSumsAvx2<N>(rows, next, out, width, std::make_index_sequence<N>());
             return;
         }
@@ -249,7 +244,7 @@ void rowSumsFastest(const ColumnSum<N>* padded, long first, long count, long ste
     long done = 0;
 #if defined(__x86_64__)
     if constexpr (N <= kMaxNarrowSmoothness)
-        if (haveAvx2()) done = rowSumsAvx2<N>(padded, first, count, step, sums);
+        if (kfHaveAvx2()) done = rowSumsAvx2<N>(padded, first, count, step, sums);
 #endif
     rowSums<N>(padded, first + done * step, count - done, step, sums + done);
 }

@@ -14,6 +14,7 @@
 #include <immintrin.h>
 #endif
 
+#include "toolkit/foundation/cpu_features.h"
 #include "toolkit/foundation/exceptions.h"
 #include "toolkit/sim/row_halves.h"
 
@@ -140,17 +141,9 @@ void applyLut(unsigned char* out, long count, const unsigned char* lut) {
 }
 
 #if defined(__x86_64__)
-// The same arithmetic eight lanes at a time with AVX2 (checked at run time;
-// the library targets plain x86-64), in the same order, so the results are
-// the same bit for bit. Each renderer handles whole blocks of 32 pels,
-// LUT included, and returns how many it did.
-bool haveAvx2() {
-    static const bool have = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return have;
-}
+// The same arithmetic eight lanes at a time with AVX2 (chosen at run time),
+// in the same order, so the results are the same bit for bit. Each renderer
+// handles whole blocks of 32 pels and returns how many it did.
 
 __attribute__((target("avx2"), always_inline)) inline __m256i toPels8(__m256 v) {
     v = _mm256_max_ps(v, _mm256_setzero_ps());
@@ -203,7 +196,7 @@ __attribute__((target("avx2"))) long renderNoisyAvx2(const float* radiance, cons
 void renderExact(const float* radiance, unsigned char* out, long count, const TapModel& tap, const unsigned char* lut) {
     long x = 0;
 #if defined(__x86_64__)
-    if (haveAvx2()) x = renderExactAvx2(radiance, out, count, tap);
+    if (kfHaveAvx2()) x = renderExactAvx2(radiance, out, count, tap);
 #endif
 #if defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(tap.scale), offset = _mm_set1_ps(tap.offset);
@@ -223,7 +216,7 @@ void renderNoisy(const float* radiance, const float* z, unsigned char* out, long
                  float readVariance, const unsigned char* lut) {
     long x = 0;
 #if defined(__x86_64__)
-    if (haveAvx2()) x = renderNoisyAvx2(radiance, z, out, count, tap, readVariance);
+    if (kfHaveAvx2()) x = renderNoisyAvx2(radiance, z, out, count, tap, readVariance);
 #else
 #endif
 #if defined(__SSE2__)
