@@ -62,10 +62,9 @@ TEST(SketchResultText, FormatsFourLinesWithSixDecimalsWithoutOverrunningOnlyWhen
     EXPECT_EQ(sketchedLines(result),
               (std::vector<std::wstring>{L"exposure: 0.012300 ", L"contrast: 0.500000 ", L"brightness: 123.456000 ",
                                          L"positive8BitLut: false "}));
-    result.positive8BitLut(true);
-    EXPECT_EQ(sketchedLines(result).at(3), L"positive8BitLut: true ");
 
     // Too large for fixed point on the line: shortened instead.
+    result.positive8BitLut(true);
     result.exposure(1e300);
     result.contrast(-std::numeric_limits<double>::max());
     result.brightness(std::numeric_limits<double>::quiet_NaN());
@@ -88,9 +87,7 @@ TEST(ColorBalanceDiagnostics, AppendsAColorAndAMonochromeRecordOfOneMoreImageOnl
     for (const unsigned long flags : {kRecordResultImages, ~kRecordResultImages}) {
         kcPtrHandle<kcSimFifo> fifo = makeFifo();
         const FifoState found = stateOf(*fifo);
-        kcSimFifoFaults faults;
-        faults.failureCodeAt = 1;  // ends the search at once
-        fifo->setFaults(faults);
+        fifo->setFaults({.failureCodeAt = 1});  // ends the search at once
         kcDiagObject diag;
         diag.newDiagRecord().recordAnnotation(L"caller's own");
         kcColorBalanceResult result;

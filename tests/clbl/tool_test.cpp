@@ -36,12 +36,7 @@ kcColorBalanceParams exposureOnly(double start, double end) {
 }
 
 kcColorBalanceMeasuredSetting tried(const kcColorCameraSettings& s, int pels, int dark, int bright) {
-    kcColorBalanceMeasuredSetting m;
-    m.settings = s;
-    m.measurement.pelCount = pels;
-    m.measurement.darkCount = dark;
-    m.measurement.brightCount = bright;
-    return m;
+    return {s, {.pelCount = pels, .darkCount = dark, .brightCount = bright, .hueShiftStats = {}}};
 }
 
 using Found = std::pair<bool, std::size_t>;

@@ -45,7 +45,7 @@ struct kcSimFifoFaults {
     // kind are counted (and can fail); with failLaterWrites every later
     // counted write fails as well.
     unsigned long failWriteAt = 0;
-    std::optional<kcSimFifoWrite::Kind> failWriteKind;
+    std::optional<kcSimFifoWrite::Kind> failWriteKind{};
     bool failLaterWrites = false;
 };
 
