@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "clbl/internal/candidate_tables.h"
 #include "tests/support/tool_inspector.h"
 
 namespace {

@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <string>
 #include <vector>
 
 #include "toolkit/foundation/exceptions.h"
-#include "toolkit/sys/attention.h"
 
 namespace {
 constexpr long kWidth = 64;
