@@ -81,7 +81,7 @@ private:
 
 TEST(ColorBalanceParams, DefaultsAndSettersRejectingBadValuesWithTheirMessageKeepingTheOldValue) {
     P p;
-    // The default steps and range shape every golden search; the flags are checked here.
+    // The default steps and range are pinned by the golden searches, which use them.
     EXPECT_TRUE(p.isExposureEnabled() && p.isContrastEnabled() && p.isBrightnessEnabled() && p.usePositive8BitLut());
     p.minContrastStepSize(0.5);
     p.minBrightnessStepSize(0.0);
