@@ -144,7 +144,6 @@ void applyLut(unsigned char* out, long count, const unsigned char* lut) {
 // The same arithmetic eight lanes at a time with AVX2 (chosen at run time),
 // in the same order, so the results are the same bit for bit. Each renderer
 // handles whole blocks of 32 pels and returns how many it did.
-
 __attribute__((target("avx2"), always_inline)) inline __m256i toPels8(__m256 v) {
     v = _mm256_max_ps(v, _mm256_setzero_ps());
     v = _mm256_min_ps(v, _mm256_set1_ps(255.0f));
@@ -318,10 +317,9 @@ kc3PlanePelBuffer kcSimCamera::render(const kcSimExposure& exposure) {
             const float* radiance = scene_.row(p, y);
             unsigned char* out = planes[p].pointToRow(y);
             std::memset(out + w, 0, padding);
-            const float* z =
-                noise_ ? normals_.data() +
-                             (SplitMix(frameState + static_cast<std::uint64_t>(r) * kGolden).next() & kNormalTableMask)
-                       : nullptr;
+            // The row's deviates: the table from the row's own start on.
+            const std::uint64_t start = mix64(frameState + static_cast<std::uint64_t>(r + 1) * kGolden);
+            const float* z = noise_ ? normals_.data() + (start & kNormalTableMask) : nullptr;
             for (const TapModel& t : model) {
                 if (noise_)
                     renderNoisy(radiance + t.begin, z + t.begin, out + t.begin, t.end - t.begin, t, readVariance, lut);
