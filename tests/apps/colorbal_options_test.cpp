@@ -8,7 +8,7 @@
 #include "apps/colorbal/options.h"
 #include "colorbal_test_support.h"
 
-using colorbal_test::runInProcess;
+using namespace colorbal_test;
 
 TEST(ColorbalOptions, GoodValuesAndParamsFilesReachTheParametersAndBadStoredValuesAreRefusedLikeOptions) {
     kcBalanceOptionText text;
@@ -37,8 +37,7 @@ TEST(ColorbalOptions, GoodValuesAndParamsFilesReachTheParametersAndBadStoredValu
     EXPECT_EQ(kfBalanceOptions(kcBalanceOptionText()).params, kcColorBalanceParams());
 
     // A parameters file: its fields are overridden only by the options given.
-    const colorbal_test::TempDir dir;
-    kcBalanceOptionText fromFile;
+    const TempDir dir;
     kcColorBalanceParams stored;
     stored.isBrightnessEnabled(false);
     stored.minExposureStepSize(0.001);
@@ -46,6 +45,7 @@ TEST(ColorbalOptions, GoodValuesAndParamsFilesReachTheParametersAndBadStoredValu
     kfWriteParamsFile(dir.file("p"), stored);
     expected = stored;
     expected.minContrastStepSize(0.25);
+    kcBalanceOptionText fromFile;
     fromFile.paramsFile = dir.file("p");
     fromFile.contrastStep = "0.25";
     EXPECT_EQ(kfBalanceOptions(fromFile).params, expected);
@@ -59,8 +59,8 @@ TEST(ColorbalOptions, GoodValuesAndParamsFilesReachTheParametersAndBadStoredValu
     std::get<0>(cases[1]).minExposureStepSize(std::numeric_limits<double>::infinity());
     for (const auto& [params, option, value, field] : cases) {
         kfWriteParamsFile(dir.file("bad"), params);
-        const colorbal_test::Run run = runInProcess({"balance", "--params", dir.file("bad")});
-        const colorbal_test::Run asOption = runInProcess({"balance", option, value});
+        const ProgramRun run = runInProcess({"balance", "--params", dir.file("bad")});
+        const ProgramRun asOption = runInProcess({"balance", option, value});
         EXPECT_EQ(run.status, kExitUsage) << option;
         const std::string prefix = "colorbal: --params '" + dir.file("bad") + "': " + field + " (";
         EXPECT_EQ(run.err,
@@ -70,7 +70,7 @@ TEST(ColorbalOptions, GoodValuesAndParamsFilesReachTheParametersAndBadStoredValu
 
 TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAccepted) {
     // Bad scene files come with outputs, which must not be written.
-    const colorbal_test::TempDir dir;
+    const TempDir dir;
     const std::string png = dir.file("truncated.png"), out = dir.file("out");
     // A PNG signature and the start of a header, then nothing.
     std::ofstream(png, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
@@ -102,9 +102,9 @@ TEST(ColorbalOptions, BadValuesGiveStatus2AndOneLineNamingTheOptionAndWhatIsAcce
     };
     for (const std::vector<std::string>& c : cases) {
         const auto split = std::find(c.begin(), c.end(), "");
-        colorbal_test::expectOneLine(runInProcess({c.begin(), split}), kExitUsage, {split + 1, c.end()}, c[1]);
+        expectOneLine(runInProcess({c.begin(), split}), kExitUsage, {split + 1, c.end()}, c[1]);
     }
-    EXPECT_EQ(colorbal_test::entries(dir.path()), std::set<std::string>{"truncated.png"});
+    EXPECT_EQ(entries(dir.path()), std::set<std::string>{"truncated.png"});
 }
 
 TEST(ColorbalOptions, HelpVersionAndScenesSucceedOnStandardOutput) {
@@ -112,7 +112,7 @@ TEST(ColorbalOptions, HelpVersionAndScenesSucceedOnStandardOutput) {
                                                                            {{"--version"}, COLORBAL_VERSION}};
     for (const std::string& name : kcSimScene::builtInNames()) cases.push_back({{"scenes"}, name + " "});
     for (const auto& [args, piece] : cases) {
-        const colorbal_test::Run run = runInProcess(args);
+        const ProgramRun run = runInProcess(args);
         EXPECT_EQ(run.status, kExitSuccess) << args.back();
         EXPECT_NE(run.out.find(piece), std::string::npos) << run.out;
     }

@@ -14,7 +14,6 @@
 #include "colorbal_test_support.h"
 
 namespace fs = std::filesystem;
-using ProgramRun = colorbal_test::Run;
 using namespace colorbal_test;
 
 namespace {

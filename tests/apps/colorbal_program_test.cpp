@@ -21,15 +21,15 @@ TEST(ColorbalProgram, TextAndJsonReportsSavedArchivesAndShowAgree) {
     TempDir dir;
     const std::string result = dir.file("result.cbr"), params = dir.file("params.cbp");
     // At the default size; standard error is no terminal here: no progress line.
-    const colorbal_test::Run run = runProgram(dir, {"balance", "--seed", "5", "--exposure-range", "1e-5,0.2",
-                                                    "--save-result", result, "--save-params", params});
+    const ProgramRun run = runProgram(dir, {"balance", "--seed", "5", "--exposure-range", "1e-5,0.2", "--save-result",
+                                            result, "--save-params", params});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     for (const char* line : {"scene:             chart (640 x 480, seed 5)", "exposure:", "contrast:", "brightness:",
                              "LUT is identity:   yes", "images taken:", "good pels:", "time:"})
         EXPECT_NE(run.out.find(line), std::string::npos) << line << " missing from\n" << run.out;
 
-    const colorbal_test::Run shownResult = runProgram(dir, {"show", result});
+    const ProgramRun shownResult = runProgram(dir, {"show", result});
     ASSERT_EQ(shownResult.status, 0) << shownResult.err;
     // The settings lines of show are lines of the report.
     for (const std::string label : {"\nexposure:", "\ncontrast:", "\nbrightness:"}) {
@@ -37,13 +37,13 @@ TEST(ColorbalProgram, TextAndJsonReportsSavedArchivesAndShowAgree) {
         const std::string line = shownResult.out.substr(at, shownResult.out.find('\n', at + 1) + 1 - at);
         EXPECT_NE(("\n" + run.out).find(line), std::string::npos) << line << "not in\n" << run.out;
     }
-    const colorbal_test::Run shownParams = runProgram(dir, {"show", params});
+    const ProgramRun shownParams = runProgram(dir, {"show", params});
     ASSERT_EQ(shownParams.status, 0) << shownParams.err;
     EXPECT_NE(shownParams.out.find("exposure range:    0.01 ms .. 200.00 ms"), std::string::npos) << shownParams.out;
 
     // The saved parameters run again give the same result; its JSON report
     // holds it, at the default size, better exposed than at the start.
-    const colorbal_test::Run again = runProgram(
+    const ProgramRun again = runProgram(
         dir, {"balance", "--seed", "5", "--params", params, "--save-result", dir.file("again.cbr"), "--json"});
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(readFile(dir.file("again.cbr")), readFile(result));
@@ -85,7 +85,7 @@ TEST(ColorbalShow, PrintsStoredResultsAndParametersAndRefusesAnythingElseNamingT
           "\"positive8BitLut\": true"}},
     };
     for (const auto& [args, pieces] : shown) {
-        const colorbal_test::Run run = runInProcess(args);
+        const ProgramRun run = runInProcess(args);
         ASSERT_EQ(run.status, kExitSuccess) << run.err;
         if (args[1] == "--json") jsonObject(run.out);  // throws, failing the test, on what is not JSON
         for (const std::string& piece : pieces) EXPECT_NE(run.out.find(piece), std::string::npos) << run.out;

@@ -50,22 +50,22 @@ private:
     std::filesystem::path path_;
 };
 
-struct Run {
+struct ProgramRun {
     int status = -1;
     std::string out;
     std::string err;
 };
 
 // The program's logic, called as main() calls it (stderr not a terminal).
-inline Run runInProcess(const std::vector<std::string>& args, const kcCameraCommands* cameras = nullptr) {
+inline ProgramRun runInProcess(const std::vector<std::string>& args, const kcCameraCommands* cameras = nullptr) {
     std::ostringstream out, err;
     const int status = kfColorbalMain(args, out, err, false, cameras);
-    return Run{status, out.str(), err.str()};
+    return ProgramRun{status, out.str(), err.str()};
 }
 
 // Ended with `status` and exactly one line on standard error, holding every
 // piece; a usage error (status 2) writes nothing on standard output.
-inline void expectOneLine(const Run& run, int status, const std::vector<std::string>& pieces,
+inline void expectOneLine(const ProgramRun& run, int status, const std::vector<std::string>& pieces,
                           const std::string& label) {
     EXPECT_EQ(run.status, status) << label;
     EXPECT_TRUE(status != kExitUsage || run.out.empty()) << label << ": " << run.out;
@@ -90,13 +90,13 @@ inline std::string readFile(const std::string& path) {
 
 // The built program run by the shell after `prefix`, its standard output
 // going to `out` (captured through a file in `dir` when empty).
-inline Run runProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& prefix = "",
-                      const std::string& out = "") {
+inline ProgramRun runProgram(const TempDir& dir, const std::vector<std::string>& args, const std::string& prefix = "",
+                             const std::string& out = "") {
     const auto quote = [](const std::string& s) { return "'" + std::regex_replace(s, std::regex("'"), "'\\''") + "'"; };
     std::string command = prefix + quote(COLORBAL_PROGRAM_PATH);
     for (const std::string& a : args) command += " " + quote(a);
     const std::string outFile = out.empty() ? dir.file("stdout.txt") : out;
-    Run run;
+    ProgramRun run;
     command += " 2>&1 >" + quote(outFile) + " </dev/null";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     for (int c; pipe && (c = std::fgetc(pipe.get())) != EOF;) run.err += static_cast<char>(c);

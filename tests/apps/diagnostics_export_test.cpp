@@ -25,12 +25,12 @@
 #include "toolkit/sim/sim_fifo.h"
 
 namespace fs = std::filesystem;
-using colorbal_test::readFile;
+using namespace colorbal_test;
 
 TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex) {
-    const colorbal_test::TempDir dir;
+    const TempDir dir;
     const std::string out = dir.file("diag");
-    const colorbal_test::Run run = colorbal_test::runInProcess({"balance", "--size", "64x48", "--diagnostics", out});
+    const ProgramRun run = runInProcess({"balance", "--size", "64x48", "--diagnostics", out});
     ASSERT_EQ(run.status, kExitSuccess) << run.err;
     EXPECT_NE(run.out.find("diagnostics:       2 records"), std::string::npos) << run.out;
 
@@ -133,7 +133,7 @@ TEST(DiagnosticsExport, EscapesTextEncodesImagesExactlyAndAveragesWholeBlocksFor
     record.sketch(sketch, kcDisplay::eImageCoordinates, L"s");
     diag.newDiagRecord();  // a record without anything
 
-    const colorbal_test::TempDir dir;
+    const TempDir dir;
     const kcDiagExport exported = kfExportDiagnostics(diag, dir.path().string());
     EXPECT_EQ(std::pair(exported.records, exported.files),
               std::pair(2L, std::vector<std::string>{"record-001.png", "record-001.svg", "record-002.svg"}));
@@ -163,16 +163,13 @@ TEST(DiagnosticsExport, EscapesTextEncodesImagesExactlyAndAveragesWholeBlocksFor
 
 TEST(ReportPage, ARunEndedByAFailedAcquisitionIsReportedWithTheFailureMarked) {
     kcPtrHandle<kcSimFifo> sim(new kcSimFifo(kcSimCamera(kcSimScene::builtIn("chart", 64, 48), 3)));
-    kcSimFifoFaults faults;
-    faults.failureCodeAt = 25;
-    faults.failureCode = 7;
-    sim->setFaults(faults);
+    sim->setFaults({.failureCodeAt = 25, .failureCode = 7});
     kcBalanceSource source;
     source.fifo = sim;
     source.description.name = "chart";
     source.description.width = 64;
     source.description.height = 48;
-    const colorbal_test::TempDir dir;
+    const TempDir dir;
     kcBalanceOptions options;
     options.diagnosticsDir = dir.file("d");
     std::ostringstream out, err;
@@ -198,9 +195,9 @@ TEST(ReportBrowser, PassesThePageAndCatchesBrokenImagesEmptyPlotsAndOverflow) {
     if (!fs::exists(script.parent_path() / "node_modules" / "playwright-core"))
         GTEST_SKIP() << "playwright-core is not installed: run npm ci in " << script.parent_path();
 
-    const colorbal_test::TempDir dir;
+    const TempDir dir;
     const fs::path intact = dir.path() / "intact";
-    const colorbal_test::Run run = colorbal_test::runInProcess({"balance", "--size", "64x48", "--diagnostics", intact});
+    const ProgramRun run = runInProcess({"balance", "--size", "64x48", "--diagnostics", intact});
     ASSERT_EQ(run.status, kExitSuccess) << run.err;
 
     // Each copy of the page, and what the checker's line for it must say.
@@ -216,7 +213,7 @@ TEST(ReportBrowser, PassesThePageAndCatchesBrokenImagesEmptyPlotsAndOverflow) {
         command += " '" + copy.string() + "'";
     }
     const auto rewrite = [](const fs::path& file, const std::regex& pattern, const std::string& replacement) {
-        const std::string text = std::regex_replace(colorbal_test::readFile(file.string()), pattern, replacement);
+        const std::string text = std::regex_replace(readFile(file.string()), pattern, replacement);
         std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
     };
     fs::resize_file(dir.path() / "broken-image" / "first.png", 100);
@@ -227,7 +224,7 @@ TEST(ReportBrowser, PassesThePageAndCatchesBrokenImagesEmptyPlotsAndOverflow) {
             "<table><tr><td>" + std::string(400, 'W') + "</td></tr></table></body>");
 
     std::ignore = std::system((command + " >'" + dir.file("report") + "' 2>&1").c_str());
-    const std::string report = colorbal_test::readFile(dir.file("report"));
+    const std::string report = readFile(dir.file("report"));
     for (const auto& [name, expected] : cases) {
         std::smatch line;
         ASSERT_TRUE(

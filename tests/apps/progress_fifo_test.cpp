@@ -59,10 +59,7 @@ TEST(ProgressFifo, ForwardsEveryCallReportsEachAcquisitionAndTakesTheResultImage
     // A failure code is seen even when the caller asks for no report; a
     // timeout passes through unchanged and is not counted. A refused write
     // forgets the value: the next report reads it, once.
-    kcSimFifoFaults faults;
-    faults.failureCodeAt = faults.failWriteAt = 1;
-    faults.timeoutAt = 2;
-    sim->setFaults(faults);
+    sim->setFaults({.failureCodeAt = 1, .timeoutAt = 2, .failWriteAt = 1});
     EXPECT_THROW(props.exposureProp().exposure(0.5), kcException);
     ASSERT_TRUE(fifo.start(0));
     fifo.completeAcq(kcAcqFifo::CompleteArgs());

@@ -13,20 +13,19 @@
 #include "fake_gv_camera.h"
 #include "toolkit/acq/genicam/genicam_fifo.h"
 
-using colorbal_test::jsonMember;
-using ProgramRun = colorbal_test::Run;
+using namespace colorbal_test;
 
 namespace {
 ProgramRun colorbal(const std::vector<std::string>& args) {
     const kcCameraCommands cameras = kfGenICamCommands();
-    return colorbal_test::runInProcess(args, &cameras);
+    return runInProcess(args, &cameras);
 }
 
 // The top-level keys of a JSON report, or the labels of a text report.
 std::set<std::string> reportKeys(const std::string& report, bool json) {
     std::set<std::string> keys;
     if (json)
-        for (const auto& member : colorbal_test::jsonObject(report)) keys.insert(member.first);
+        for (const auto& member : jsonObject(report)) keys.insert(member.first);
     std::istringstream lines(json ? "" : report);
     for (std::string line; std::getline(lines, line);) keys.insert(line.substr(0, line.find(':')));
     return keys;
@@ -81,7 +80,7 @@ TEST_F(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsRepor
     // simulator's; the camera is handed back. The good pels at the result are
     // those of an image taken at the result settings (the last row of
     // search.csv).
-    colorbal_test::TempDir dir;
+    TempDir dir;
     const std::map<std::string, std::string> before = camera_->features(kTouchedFeatures);
     for (const bool json : {true, false}) {
         std::vector<std::string> args = {"balance", "--size", "128x96"};
@@ -97,14 +96,14 @@ TEST_F(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsRepor
         expected.insert({"camera", "diagnostics", json ? "pixelFormat" : "camera"});
         EXPECT_EQ(reportKeys(real.out, json), expected) << real.out;
         if (!json) continue;
-        const std::string csv = colorbal_test::readFile(dir.file("j/search.csv"));
+        const std::string csv = readFile(dir.file("j/search.csv"));
         std::string atResult;
         for (const char* key : {"exposure", "contrast", "brightness", "goodPelFractionResult"})
             atResult += "," + jsonMember(real.out, key);
         const std::size_t lastRow = csv.rfind('\n', csv.size() - 2);
         EXPECT_NE(csv.find(atResult + ",", lastRow), std::string::npos) << atResult << "\n" << csv;
         EXPECT_TRUE(csv.ends_with(",0,result image\n")) << csv;
-        EXPECT_NE(colorbal_test::readFile(dir.file("j/index.html")).find("<h3>Result image</h3>"), std::string::npos);
+        EXPECT_NE(readFile(dir.file("j/index.html")).find("<h3>Result image</h3>"), std::string::npos);
     }
 
     for (const auto& [args, status] :
@@ -131,7 +130,7 @@ TEST_F(ColorbalCameraCommands, SignalsHandTheCameraBackAndApplyLeavesTheResultOn
         EXPECT_EQ(camera_->features(kTouchedFeatures), before) << name;
     }
 
-    colorbal_test::TempDir dir;
+    TempDir dir;
     std::vector<std::string> saving = run;
     saving.insert(saving.end(), {"--save-result", dir.file("r.cbr"), "--save-params", dir.file("p.cbp"), "--json"});
     const ProgramRun balance = colorbal(saving);
@@ -156,10 +155,10 @@ TEST_F(ColorbalCameraCommands, SignalsHandTheCameraBackAndApplyLeavesTheResultOn
 // A busy machine made the first frame of about every second run come
 // incomplete: the stream's socket was too small for it.
 TEST_F(ColorbalCameraCommands, TenRunsInARowWithEveryCoreBusyLoseNoFrame) {
-    colorbal_test::TempDir dir;
+    TempDir dir;
     const genicam_test::CpuLoad load;
     for (int i = 1; i <= 10; ++i) {
-        const ProgramRun run = colorbal_test::runProgram(dir, {"balance", "--camera", camera_->serial()});
+        const ProgramRun run = runProgram(dir, {"balance", "--camera", camera_->serial()});
         EXPECT_EQ(run.status, kExitSuccess) << "run " << i << ": " << run.err;
     }
 }

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <numeric>
 #include <string>
 #include <tuple>
 
@@ -16,6 +15,7 @@
 #include "fake_gv_camera.h"
 #include "toolkit/acq/acq_props.h"
 #include "toolkit/acq/trigger_model.h"
+#include "toolkit/foundation/histo_stats.h"
 
 using genicam_test::FakeGvCamera;
 
@@ -24,13 +24,6 @@ namespace {
 constexpr long kWidth = 128;
 constexpr long kHeight = 96;
 constexpr long kAllTaps = kcContrastBrightnessProp::kAllTaps;
-
-double planeMean(const kcPelBuffer<unsigned char>& plane) {
-    double sum = 0.0;
-    for (long y = plane.window().top(); y < plane.window().bottom(); ++y)
-        sum += std::accumulate(plane.pointToRow(y), plane.pointToRow(y) + plane.width(), 0.0);
-    return sum / static_cast<double>(plane.width() * plane.height());
-}
 
 // Trigger enable, trigger model, exposure and contrast as a FIFO reports them.
 using CameraState = std::tuple<bool, const kcTriggerModel*, double, double>;
@@ -68,7 +61,9 @@ TEST_F(GenICamFifoOnFakeCamera, AcquiresInEachFormatSavesAndBalancesHandingTheCa
         EXPECT_EQ(image->format(), eImageFormatGrey8);
         EXPECT_EQ(std::pair(image->get3PlanePelBuffer().width(), image->get3PlanePelBuffer().height()),
                   std::pair(kWidth, kHeight));
-        return planeMean(image->getGrey8PelBuffer());
+        std::vector<unsigned long> histogram;
+        kfPelHistogram<unsigned char>(image->getGrey8PelBuffer(), histogram);
+        return kcHistoStats(histogram, false).mean();
     };
     const double bright = meanAt(0.2);
     EXPECT_EQ(info.acquisitionNumber(), 1u);
@@ -159,11 +154,8 @@ TEST(GenICamFifo, RefusesUnknownCamerasAndBadOptionsAndAsksAgainForFramesThatLos
     } catch (const kcGenICamError& e) {
         EXPECT_NE(e.message().find(L"\"no-such-camera-7f3a\""), std::wstring::npos) << e.what();
     }
-    kcGenICamFifoOptions noTimeout, sixteenBits;
-    noTimeout.timeout = 0.0;
-    sixteenBits.pixelFormat = "Mono16";
-    EXPECT_THROW(kcGenICamFifo("x", noTimeout), kcBadArgument);
-    EXPECT_THROW(kcGenICamFifo("x", sixteenBits), kcBadArgument);
+    EXPECT_THROW(kcGenICamFifo("x", {.timeout = 0.0, .pixelFormat = "RGB8"}), kcBadArgument);
+    EXPECT_THROW(kcGenICamFifo("x", {.pixelFormat = "Mono16"}), kcBadArgument);
     EXPECT_EQ(kfGenICamFailureText(102), "frame incomplete: packets were lost or came too late (code 102)");
     EXPECT_EQ(kfGenICamFailureText(7), "failure code 7");
 
