@@ -82,7 +82,7 @@ FakeGvCamera::FakeGvCamera(int lostPacketsPerThousand)
     pid_ = spawn({program(), "-i", kLoopback, "-s", serial_, "-r", std::to_string(lostPacketsPerThousand)});
     // Bounded wait for the camera to answer a search (each search takes
     // about a second).
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(kAppearSeconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < deadline) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {

@@ -27,13 +27,11 @@ pid_t spawn(const std::vector<std::string>& argv, int* terminal = nullptr);
 
 // Starts the fake camera with a serial number of its own, so that it can be
 // told apart from any other camera (the tests find it by that serial only),
-// and waits (at most kAppearSeconds) for it to be listed.
+// and waits (at most 10 s) for it to be listed.
 // The process is killed when the object goes, also when the test fails,
 // and dies with the test process if that one crashes.
 class FakeGvCamera {
 public:
-    static constexpr double kAppearSeconds = 10.0;
-
     // Empty when the fake camera program is not installed.
     static std::string program();
 

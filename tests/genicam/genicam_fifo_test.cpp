@@ -103,8 +103,7 @@ TEST_F(GenICamFifoOnFakeCamera, AcquiresInEachFormatSavesAndBalancesHandingTheCa
     const CameraState before{true, &kfFreeRunTrigger(), 0.02, 0.3};
     {
         kcPtrHandle<kcGenICamFifo> fifo = open();
-        fifo->exposure(0.02);
-        fifo->setContrastEx(0.3, kAllTaps);
+        kfApplySettingsToFifo(fifo, kcColorCameraSettings(0.02, 0.3, 0.0));
         fifo->triggerModel(kfFreeRunTrigger());
         kcFifoPropertiesSaver saver(fifo);
         fifo->triggerModel(kfManualTrigger());
