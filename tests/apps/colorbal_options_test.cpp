@@ -60,11 +60,10 @@ TEST(ColorbalOptions, GoodValuesAndParamsFilesReachTheParametersAndBadStoredValu
     for (const auto& [params, option, value, field] : cases) {
         kfWriteParamsFile(dir.file("bad"), params);
         const ProgramRun run = runInProcess({"balance", "--params", dir.file("bad")});
-        const ProgramRun asOption = runInProcess({"balance", option, value});
+        const ProgramRun direct = runInProcess({"balance", option, value});
         EXPECT_EQ(run.status, kExitUsage) << option;
         const std::string prefix = "colorbal: --params '" + dir.file("bad") + "': " + field + " (";
-        EXPECT_EQ(run.err,
-                  prefix + option + ")" + asOption.err.substr(std::string("colorbal: ").size() + option.size()));
+        EXPECT_EQ(run.err, prefix + option + ")" + direct.err.substr(std::string("colorbal: ").size() + option.size()));
     }
 }
 

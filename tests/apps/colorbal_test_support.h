@@ -128,14 +128,13 @@ inline std::map<std::string, std::string> jsonObject(const std::string& text) {
         if (open == '{' || open == '[') {
             const char close = open == '{' ? '}' : ']';
             ++p;
-            if (!take(close)) {
-                do {
-                    const std::string key = open == '{' ? value(false) : "\"\"";
-                    if (key.front() != '"' || (open == '{' && !take(':'))) throw fail();
-                    const std::string member = value(false);
-                    if (outermost) members[key.substr(1, key.size() - 2)] = member;
-                } while (take(','));
-                if (!take(close)) throw fail();
+            // Members or elements, separated by commas, until the closing bracket.
+            for (bool first = true; !take(close); first = false) {
+                if (!first && !take(',')) throw fail();
+                const std::string key = open == '{' ? value(false) : "\"\"";
+                if (key.front() != '"' || (open == '{' && !take(':'))) throw fail();
+                const std::string member = value(false);
+                if (outermost) members[key.substr(1, key.size() - 2)] = member;
             }
         } else if (std::smatch m; std::regex_search(text.cbegin() + static_cast<std::ptrdiff_t>(p), text.cend(), m,
                                                     scalar, std::regex_constants::match_continuous)) {

@@ -62,8 +62,7 @@ TEST(DiagnosticsExport, WritesPngsOfTheImageSizeSvgsWithTheResultLinesAndAnIndex
     std::smatch taken;
     ASSERT_TRUE(std::regex_search(run.out, taken, std::regex("images taken: +([0-9]+)"))) << run.out;
     const std::regex searchRow(",0,search\n");
-    EXPECT_EQ(std::distance(std::sregex_iterator(csv.begin(), csv.end(), searchRow), std::sregex_iterator()),
-              std::stol(taken[1]));
+    EXPECT_EQ(std::distance(std::sregex_iterator(csv.begin(), csv.end(), searchRow), {}), std::stol(taken[1]));
     EXPECT_NE(csv.find(",0,result records\n"), std::string::npos) << csv;
     EXPECT_TRUE(csv.ends_with(",0,result image\n")) << csv;
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), std::stol(taken[1]) + 3);
@@ -138,8 +137,7 @@ TEST(DiagnosticsExport, EscapesTextEncodesImagesExactlyAndAveragesWholeBlocksFor
     const kcRgb8Image png = kfReadPngRgb8(dir.file("record-001.png"));
     ASSERT_EQ(std::pair(png.width, png.height), std::pair(70L, 50L));
     const std::size_t at = (3 * 70 + 5) * 3;
-    EXPECT_EQ(std::vector<unsigned char>(png.rgb.begin() + at, png.rgb.begin() + at + 4),
-              (std::vector<unsigned char>{200, 0, 0, 0}));
+    EXPECT_EQ(std::vector(png.rgb.begin() + at, png.rgb.begin() + at + 4), (std::vector<unsigned char>{200, 0, 0, 0}));
 
     const std::string svg = readFile(dir.file("record-001.svg"));
     for (const char* part :
@@ -209,16 +207,16 @@ TEST(ReportBrowser, PassesThePageAndCatchesBrokenImagesEmptyPlotsAndOverflow) {
         if (copy != intact) fs::copy(intact, copy);
         command += " '" + copy.string() + "'";
     }
-    const auto rewrite = [](const fs::path& file, const std::regex& pattern, const std::string& replacement) {
-        const std::string text = std::regex_replace(readFile(file.string()), pattern, replacement);
+    // Replaces `pattern` in the page of the copy `name`.
+    const auto rewrite = [&dir](const char* name, const char* pattern, const std::string& replacement) {
+        const fs::path file = dir.path() / name / "index.html";
+        const std::string text = std::regex_replace(readFile(file.string()), std::regex(pattern), replacement);
         std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
     };
     fs::resize_file(dir.path() / "broken-image" / "first.png", 100);
-    rewrite(dir.path() / "empty-plot" / "index.html",
-            std::regex("(<g class=\"series\" data-name=\"exposure\"[^>]*>)[\\s\\S]*?</g>"), "$1</g>");
-    rewrite(dir.path() / "missing-plot" / "index.html", std::regex("id=\"scatter\""), "id=\"scattered\"");
-    rewrite(dir.path() / "too-wide" / "index.html", std::regex("</body>"),
-            "<table><tr><td>" + std::string(400, 'W') + "</td></tr></table></body>");
+    rewrite("empty-plot", "(<g class=\"series\" data-name=\"exposure\"[^>]*>)[\\s\\S]*?</g>", "$1</g>");
+    rewrite("missing-plot", "id=\"scatter\"", "id=\"scattered\"");
+    rewrite("too-wide", "</body>", "<table><tr><td>" + std::string(400, 'W') + "</td></tr></table></body>");
 
     std::ignore = std::system((command + " >'" + dir.file("report") + "' 2>&1").c_str());
     const std::string report = readFile(dir.file("report"));

@@ -16,7 +16,6 @@ namespace {
 // Counts the reads of exposure, contrast and brightness (a camera round
 // trip each on a real camera).
 struct ReadCountingSimFifo : kcSimFifo {
-    using kcSimFifo::exposure;
     using kcSimFifo::kcSimFifo;
     double exposure() const override { return ++reads, kcSimFifo::exposure(); }
     double contrast(Channel c) const override { return ++reads, kcSimFifo::contrast(c); }
@@ -46,8 +45,7 @@ TEST(ProgressFifo, ForwardsEveryCallReportsEachAcquisitionAndTakesTheResultImage
 
     ASSERT_TRUE(fifo.start(0));
     kcAcquireInfo info;
-    kcAcqFifo::CompleteArgs args;
-    args.acqInfo = &info;
+    const kcAcqFifo::CompleteArgs args{.acqInfo = &info};
     ASSERT_TRUE(fifo.completeAcq(args)->isBound());
     EXPECT_EQ(info.acquisitionNumber(), 1UL);
     ASSERT_EQ(reports.size(), 1U);
@@ -102,8 +100,7 @@ TEST(ProgressFifo, ForwardsEveryCallReportsEachAcquisitionAndTakesTheResultImage
         if (fault) faults.*fault = at;
         sim->setFaults(faults);
         std::vector<kcAcqProgress> reports;
-        const kcPtrHandle<kcAcqFifo> fifo(
-            new kcProgressFifo(sim, [&](const kcAcqProgress& p) { reports.push_back(p); }));
+        const kcPtrHandle<kcAcqFifo> fifo(new kcProgressFifo(sim, [&](const auto& p) { reports.push_back(p); }));
         kcAcquireInfo info;
         const bool throws = faults.timeoutAt + faults.failWriteAt > 0;
         if (throws) {

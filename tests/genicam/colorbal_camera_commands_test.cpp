@@ -106,11 +106,10 @@ TEST_F(ColorbalCameraCommands, ListAndBalanceTheFakeCameraWithTheSimulatorsRepor
         EXPECT_NE(readFile(dir.file("j/index.html")).find("<h3>Result image</h3>"), std::string::npos);
     }
 
-    for (const auto& [args, status] :
-         {std::pair<std::vector<std::string>, int>{{"balance", "--camera", "no-such-camera-7f3a"}, kExitRunFailed},
-          {{"balance", "--camera", camera_->serial(), "--scene", "chart"}, kExitUsage},
-          {{"balance", "--apply"}, kExitUsage}})
-        EXPECT_EQ(colorbal(args).status, status) << args.back();
+    expectOneLine(colorbal({"balance", "--camera", "no-such-camera-7f3a"}), kExitRunFailed, {"\"no-such-camera-7f3a\""},
+                  "unknown camera");
+    EXPECT_EQ(colorbal({"balance", "--camera", camera_->serial(), "--scene", "chart"}).status, kExitUsage);
+    EXPECT_EQ(colorbal({"balance", "--apply"}).status, kExitUsage);
 }
 
 // Signals stop a run and hand every feature back; --apply and `apply`

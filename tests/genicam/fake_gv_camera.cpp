@@ -18,6 +18,7 @@
 #include <memory>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "toolkit/acq/genicam/genicam_cameras.h"
 
@@ -74,8 +75,6 @@ bool isolateNetwork() {
     return loopbackUp();
 }
 
-std::string FakeGvCamera::program() { return CLBL_FAKE_GV_CAMERA; }
-
 FakeGvCamera::FakeGvCamera(int lostPacketsPerThousand)
     : serial_("CB" + std::to_string(getpid()) + "-" + std::to_string(++instances)) {
     if (program().empty()) throw std::runtime_error("the fake GigE Vision camera program is not installed");
@@ -96,11 +95,8 @@ FakeGvCamera::FakeGvCamera(int lostPacketsPerThousand)
     throw std::runtime_error("the fake camera " + serial_ + " was not found within 10 s on " + kLoopback);
 }
 
-FakeGvCamera::~FakeGvCamera() { stop(); }
-
 void FakeGvCamera::stop() {
-    if (pid_ > 0) reap(pid_);
-    pid_ = -1;
+    if (pid_ > 0) reap(std::exchange(pid_, -1));
 }
 
 std::map<std::string, std::string> FakeGvCamera::features(const std::vector<std::string>& names) const {

@@ -33,12 +33,12 @@ pid_t spawn(const std::vector<std::string>& argv, int* terminal = nullptr);
 class FakeGvCamera {
 public:
     // Empty when the fake camera program is not installed.
-    static std::string program();
+    static std::string program() { return CLBL_FAKE_GV_CAMERA; }
 
     // Throws std::runtime_error when the camera exits at once or does not
     // appear in time. `lostPacketsPerThousand` makes it drop packets.
     explicit FakeGvCamera(int lostPacketsPerThousand = 0);
-    ~FakeGvCamera();
+    ~FakeGvCamera() { stop(); }
     FakeGvCamera(const FakeGvCamera&) = delete;
     FakeGvCamera& operator=(const FakeGvCamera&) = delete;
 

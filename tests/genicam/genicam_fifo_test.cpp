@@ -17,19 +17,15 @@
 #include "toolkit/acq/trigger_model.h"
 #include "toolkit/foundation/histo_stats.h"
 
-using genicam_test::FakeGvCamera;
-
 namespace {
 // Small images, for quick tests.
 constexpr long kWidth = 128;
 constexpr long kHeight = 96;
-constexpr long kAllTaps = kcContrastBrightnessProp::kAllTaps;
 
 // Trigger enable, trigger model, exposure and contrast as a FIFO reports them.
 using CameraState = std::tuple<bool, const kcTriggerModel*, double, double>;
 CameraState stateOf(kcGenICamFifo& fifo) {
-    return {fifo.triggerEnable(), &fifo.triggerModel(), fifo.exposure(),
-            fifo.contrast(kcContrastBrightnessProp::eChannel0)};
+    return {fifo.triggerEnable(), &fifo.triggerModel(), fifo.exposure(), fifo.contrast(kcGenICamFifo::eChannel0)};
 }
 
 class GenICamFifoOnFakeCamera : public genicam_test::FakeCameraTest {
@@ -55,8 +51,7 @@ TEST_F(GenICamFifoOnFakeCamera, AcquiresInEachFormatSavesAndBalancesHandingTheCa
     // images grow brighter with gain; its colour ones change hue instead).
     const auto meanAt = [&](double contrast) {
         bool failed = true;
-        kcPtrHandle<kcAcqImage> image =
-            kfAcquireWithSettings(fifo, kcColorCameraSettings(0.005, contrast, 0.0), info, failed);
+        const auto image = kfAcquireWithSettings(fifo, kcColorCameraSettings(0.005, contrast, 0.0), info, failed);
         EXPECT_FALSE(failed) << "failure code " << info.failure().code();
         EXPECT_EQ(image->format(), eImageFormatGrey8);
         EXPECT_EQ(std::pair(image->get3PlanePelBuffer().width(), image->get3PlanePelBuffer().height()),
@@ -77,10 +72,10 @@ TEST_F(GenICamFifoOnFakeCamera, AcquiresInEachFormatSavesAndBalancesHandingTheCa
     // be written.
     fifo->exposure(1e-9);
     EXPECT_DOUBLE_EQ(fifo->exposure(), 10e-6);
-    fifo->setContrastEx(7.0, kAllTaps);
+    fifo->setContrastEx(7.0, kcGenICamFifo::kAllTaps);
     EXPECT_DOUBLE_EQ(fifo->contrast(kcContrastBrightnessProp::eChannel0), 1.0);
-    fifo->setBrightnessEx(0.0, kAllTaps);
-    EXPECT_THROW(fifo->setBrightnessEx(0.5, kAllTaps), kcPropertyNotSupported);
+    fifo->setBrightnessEx(0.0, kcGenICamFifo::kAllTaps);
+    EXPECT_THROW(fifo->setBrightnessEx(0.5, kcGenICamFifo::kAllTaps), kcPropertyNotSupported);
 
     // Without a LUT on the camera the FIFO applies it to each image.
     std::array<unsigned char, kc8BitInputLutProp::kLutSize> constant{};
@@ -145,14 +140,9 @@ TEST_F(GenICamFifoOnFakeCamera, AcquiresInEachFormatSavesAndBalancesHandingTheCa
     }
 }
 
-// Refusals and failure texts, then a camera that loses packets.
-TEST(GenICamFifo, RefusesUnknownCamerasAndBadOptionsAndAsksAgainForFramesThatLostPackets) {
-    try {
-        kcGenICamFifo fifo("no-such-camera-7f3a");
-        FAIL() << "opened a camera that does not exist";
-    } catch (const kcGenICamError& e) {
-        EXPECT_NE(e.message().find(L"\"no-such-camera-7f3a\""), std::wstring::npos) << e.what();
-    }
+// Refusals and failure texts, then a camera that loses packets (an unknown
+// camera is refused through the program).
+TEST(GenICamFifo, RefusesBadOptionsAndAsksAgainForFramesThatLostPackets) {
     EXPECT_THROW(kcGenICamFifo("x", {.timeout = 0.0, .pixelFormat = "RGB8"}), kcBadArgument);
     EXPECT_THROW(kcGenICamFifo("x", {.pixelFormat = "Mono16"}), kcBadArgument);
     EXPECT_EQ(kfGenICamFailureText(102), "frame incomplete: packets were lost or came too late (code 102)");
@@ -160,8 +150,8 @@ TEST(GenICamFifo, RefusesUnknownCamerasAndBadOptionsAndAsksAgainForFramesThatLos
 
     // A camera that drops 1 % of its packets and cannot resend them: a frame
     // that comes incomplete is asked for again.
-    if (FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
-    FakeGvCamera lossy(10);
+    if (genicam_test::FakeGvCamera::program().empty()) GTEST_SKIP() << "arv-fake-gv-camera-0.8 is not installed";
+    genicam_test::FakeGvCamera lossy(10);
     kcPtrHandle<kcGenICamFifo> fifo(new kcGenICamFifo(lossy.serial()));
     fifo->triggerModel(kfManualTrigger());
     kcAcquireInfo info;
