@@ -5,16 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "clbl/internal/snap_to_step.h"
 #include "tests/support/search_runner.h"
 
-namespace {
 using Table = std::vector<kcColorCameraSettings>;
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
-}  // namespace
 
 TEST(InitialTable, DegenerateRangesAndADisabledExposureGiveOneRung) {
     const kcColorCameraSettings start(0.04, 0.6, 0.7);
@@ -75,16 +71,16 @@ TEST(CandidateGrid, BuildsTheNeighbourhoodAndRefusesTheSameCentreAtTheSameSpread
 // infinity once made the snapped exposure NaN, which the search then
 // proposed to the camera and returned as its result.
 TEST(SnapToStep, AnInfiniteStepSnapsFiniteValuesToZeroAndNeverToNaN) {
-    EXPECT_EQ(snapToStep(0.0, kInfinity), 0.0);
-    EXPECT_EQ(snapToStep(0.02, kInfinity), 0.0);
-    EXPECT_EQ(snapToStep(-3.0, kInfinity), 0.0);
-    EXPECT_EQ(snapToStep(kInfinity, kInfinity), kInfinity);  // no multiple can be formed: unchanged
-    EXPECT_EQ(snapToStep(0.3, 0.25), 0.25);                  // ordinary steps as before
+    EXPECT_EQ(snapToStep(0.0, INFINITY), 0.0);
+    EXPECT_EQ(snapToStep(0.02, INFINITY), 0.0);
+    EXPECT_EQ(snapToStep(-3.0, INFINITY), 0.0);
+    EXPECT_EQ(snapToStep(INFINITY, INFINITY), INFINITY);  // no multiple can be formed: unchanged
+    EXPECT_EQ(snapToStep(0.3, 0.25), 0.25);               // ordinary steps as before
     EXPECT_EQ(snapToStep(0.05, 0.0), 0.05);
 
     kcColorBalanceParams params;
     params.isBrightnessEnabled(false);
-    params.minExposureStepSize(kInfinity);
+    params.minExposureStepSize(INFINITY);
     params.minContrastStepSize(0.0);
     params.exposureRange(kcRange(0.0, 0.0));
     const search_runner::SearchRun run =

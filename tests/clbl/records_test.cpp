@@ -15,6 +15,7 @@
 #include "clbl/defs.h"
 #include "clbl/params.h"
 #include "clbl/result.h"
+#include "tests/support/thrown.h"
 
 namespace {
 
@@ -59,12 +60,8 @@ std::vector<unsigned char> stored(T record) {
 template <class T>
 std::wstring load(const std::vector<unsigned char>& bytes, T& target) {
     kcArchive in = kcArchive::loading(bytes);
-    try {
-        in || target;
-    } catch (const kcArchive::Errors& e) {
-        return e.message();
-    }
-    return in.remaining() == 0 ? L"whole" : L"bytes left";
+    const std::wstring error = thrownMessage<kcArchive::Errors>([&] { in || target; });
+    return !error.empty() ? error : in.remaining() == 0 ? L"whole" : L"bytes left";
 }
 
 // Counts its destructions, to see suicideAndRethrow free the object.
@@ -93,12 +90,7 @@ TEST(ColorBalanceParams, DefaultsAndSettersRejectingBadValuesWithTheirMessageKee
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     const auto expectRejected = [&p](const std::function<void(P&)>& set, const std::wstring& message) {
         P target = p;
-        try {
-            set(target);
-            ADD_FAILURE() << "accepted a bad value";
-        } catch (const BadParams& e) {
-            EXPECT_EQ(e.message(), message);
-        }
+        EXPECT_EQ(thrownMessage<BadParams>([&] { set(target); }), message);
         EXPECT_TRUE(target == p);
     };
     for (double bad : {-1e-9, nan, -inf})

@@ -59,16 +59,14 @@ TEST(SearchTermination, EndsWithinTheBoundAndInRangeForRandomParametersAndScenes
             [&](const kcColorCameraSettings& s) { return search_runner::renderedImage(camera, renderable(s)); }, false);
         ASSERT_TRUE(run.done) << "no end within " << search_limits::kMaxImages << " images, " << what.str();
 
-        using search_limits::withinRangeUpToStep;
+        const auto within = search_limits::withinRangeUpToStep;
         const kcColorCameraSettings& r = run.result;
         EXPECT_TRUE(!params.isExposureEnabled() || !(range[0] <= range[1]) ||
-                    withinRangeUpToStep(r.exposure(), range[0], range[1], params.minExposureStepSize()))
+                    within(r.exposure(), range[0], range[1], params.minExposureStepSize()))
             << r.exposure() << ", " << what.str();
-        EXPECT_TRUE(!params.isContrastEnabled() ||
-                    withinRangeUpToStep(r.contrast(), 0, 1, params.minContrastStepSize()))
+        EXPECT_TRUE(!params.isContrastEnabled() || within(r.contrast(), 0, 1, params.minContrastStepSize()))
             << r.contrast() << ", " << what.str();
-        EXPECT_TRUE(!params.isBrightnessEnabled() ||
-                    withinRangeUpToStep(r.brightness(), 0, 1, params.minBrightnessStepSize()))
+        EXPECT_TRUE(!params.isBrightnessEnabled() || within(r.brightness(), 0, 1, params.minBrightnessStepSize()))
             << r.brightness() << ", " << what.str();
         // Disabled axes keep the start's value.
         EXPECT_TRUE(params.isExposureEnabled() || r.exposure() == start.exposure()) << what.str();

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <array>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,13 +31,6 @@ struct FifoState {
 
     bool operator==(const FifoState&) const = default;
 };
-
-inline std::ostream& operator<<(std::ostream& out, const FifoState& s) {
-    out << "{trigger " << s.triggerEnable << ' ' << (s.triggerModel ? s.triggerModel->name() : "null") << ", lut[0] "
-        << (s.lut.empty() ? -1 : s.lut[0]) << ", exposure " << s.exposure << ", contrast/brightness";
-    for (std::size_t t = 0; t < s.contrast.size(); ++t) out << ' ' << s.contrast[t] << '/' << s.brightness[t];
-    return out << '}';
-}
 
 inline FifoState stateOf(const kcSimFifo& fifo) {
     FifoState s{fifo.triggerEnable(),

@@ -23,16 +23,11 @@ struct SearchRun {
     kcColorCameraSettings result;
 };
 
-// Does nothing after a step.
-struct NoObserver {
-    void operator()(const kcColorBalanceTool&) const {}
-};
-
 // Initialises `tool` with `params` and `start`, then hands it the image
 // `imageFor(settings)` gives (a kcPtrHandle<kcAcqImage>) for each proposed
 // setting until the tool is done or `maxImages` were taken. `afterStep`
-// sees the tool after each image.
-template <class ImageFor, class Observer = NoObserver>
+// sees the tool after each image (by default, nothing does).
+template <class ImageFor, class Observer = decltype([](const kcColorBalanceTool&) {})>
 SearchRun runSearch(kcColorBalanceTool& tool, const kcColorBalanceParams& params, const kcColorCameraSettings& start,
                     long maxImages, ImageFor&& imageFor, bool recordProposals = true, Observer&& afterStep = {}) {
     SearchRun run;

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
+#include "tests/support/thrown.h"
 #include "toolkit/acq/acq_fifo.h"
 #include "toolkit/acq/acq_props.h"
 #include "toolkit/acq/trigger_model.h"
-#include "toolkit/foundation/exceptions.h"
 #include "toolkit/sys/attention.h"
 
 TEST(AcqProps, TriggerModelsAreNamedAMissingPropertyIsReportedAndNamedAndThePositiveLutIsTheIdentity) {
@@ -14,12 +14,8 @@ TEST(AcqProps, TriggerModelsAreNamedAMissingPropertyIsReportedAndNamedAndThePosi
                 kfHardwareTrigger().name() == "hardware");
     kcAcqProps none;
     EXPECT_FALSE(none.hasExposureProp() || none.hasContrastBrightnessProp() || none.has8BitInputLutProp());
-    try {
-        none.exposureProp();
-        FAIL() << "no exception";
-    } catch (const kcPropertyNotSupported& e) {
-        EXPECT_NE(e.message().find(L"exposure"), std::wstring::npos);
-    }
+    EXPECT_NE(thrownMessage<kcPropertyNotSupported>([&] { none.exposureProp(); }).find(L"exposure"),
+              std::wstring::npos);
     EXPECT_THROW(none.contrastBrightnessProp(), kcPropertyNotSupported);
     EXPECT_THROW(static_cast<const kcAcqProps&>(none).inputLutProp(), kcPropertyNotSupported);
     for (int i = 0; i < kc8BitInputLutProp::kLutSize; ++i) ASSERT_EQ(kc8BitInputLutProp::positive8BitLut[i], i);

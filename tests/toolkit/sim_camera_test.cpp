@@ -13,7 +13,7 @@
 #include <tuple>
 #include <vector>
 
-#include "toolkit/foundation/exceptions.h"
+#include "tests/support/thrown.h"
 
 namespace {
 
@@ -30,10 +30,6 @@ std::string writeFile(const std::string& name, const std::string& bytes) {
     const auto path = std::filesystem::temp_directory_path() / ("clbl_sim_" + std::to_string(::getpid()) + "_" + name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
-}
-
-std::string ppm(const std::string& header, const std::vector<unsigned char>& data) {
-    return header + std::string(data.begin(), data.end());
 }
 
 // FNV-1a over the pels of two consecutive frames (the second has its own
@@ -62,17 +58,17 @@ TEST(SimScene, ReadsRgb8AndPpmSourcesAndRefusesBadSizesAndFilesNamingTheFile) {
               std::vector<float>({0.0f, 1.0f, 1.0f, 1.0f}));
     const std::vector<unsigned char> ramp{10,  20,  30,  40,  50,  60,  70,  80,  90,
                                           100, 110, 120, 130, 140, 150, 160, 170, 180};
-    const std::string eight = writeFile("eight.ppm", ppm("P6\n# made by a test\n3 # width\n2\n255\n", ramp));
+    const std::string eight =
+        writeFile("eight.ppm", "P6\n# made by a test\n3 # width\n2\n255\n" + std::string(ramp.begin(), ramp.end()));
     EXPECT_EQ(radiances(kcSimScene::fromPpm(eight, 64, 48)), radiances(kcSimScene::fromRgb8(ramp, 3, 2, 64, 48)));
     // Sizes 0 keep the file's size, clamped into the simulator's range.
     EXPECT_EQ(std::pair(kcSimScene::fromPpm(eight).width(), kcSimScene::fromPpm(eight).height()),
               std::pair(kcSimScene::kMinWidth, kcSimScene::kMinHeight));
-    const std::string large =
-        writeFile("large.ppm", ppm("P6 100 50 255\n", std::vector<unsigned char>(100 * 50 * 3, 128)));
+    const std::string large = writeFile("large.ppm", "P6 100 50 255\n" + std::string(100 * 50 * 3, '\x80'));
     EXPECT_EQ(std::pair(kcSimScene::fromPpm(large).width(), kcSimScene::fromPpm(large, 0, 60).height()),
               std::pair(100L, 60L));
     // Two bytes per sample, most significant first, above maxval 255.
-    const std::string deep = writeFile("deep.ppm", ppm("P6\n1 1\n1000\n", {0x01, 0xF4, 0x01, 0xF4, 0x01, 0xF4}));
+    const std::string deep = writeFile("deep.ppm", "P6\n1 1\n1000\n\x01\xF4\x01\xF4\x01\xF4");
     EXPECT_FLOAT_EQ(kcSimScene::fromPpm(deep, 64, 48).row(2, 47)[63], 0.5f);
     const kcSimScene largest = kcSimScene::builtIn("chart", 2448, 2048);
     EXPECT_GT(largest.row(1, 2047)[2447], 0.0f);
@@ -99,12 +95,8 @@ TEST(SimScene, ReadsRgb8AndPpmSourcesAndRefusesBadSizesAndFilesNamingTheFile) {
     // clang-format on
     for (std::size_t i = 0; i < bad.size(); ++i) {
         const std::string path = writeFile("bad" + std::to_string(i) + ".ppm", bad[i]);
-        try {
-            kcSimScene::fromPpm(path, 64, 48);
-            ADD_FAILURE() << "case " << i << " was accepted";
-        } catch (const kcBadArgument& e) {
-            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-        }
+        const std::wstring message = thrownMessage<kcBadArgument>([&] { kcSimScene::fromPpm(path, 64, 48); });
+        EXPECT_NE(message.find(std::wstring(path.begin(), path.end())), std::wstring::npos) << "case " << i;
         std::filesystem::remove(path);
     }
 }

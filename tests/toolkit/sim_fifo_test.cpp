@@ -10,16 +10,7 @@
 #include "toolkit/foundation/exceptions.h"
 
 namespace {
-constexpr long kWidth = 64;
-constexpr long kHeight = 48;
-constexpr int kAll = kcContrastBrightnessProp::kAllTaps;
-
-kcSimCamera quietCamera() { return kcSimCamera(kcSimScene::builtIn("chart", kWidth, kHeight), 1, false); }
-
-kcPtrHandle<kcAcqImage> acquire(kcAcqFifo& fifo) {
-    fifo.start(0);
-    return fifo.completeAcq(kcAcqFifo::CompleteArgs());
-}
+kcSimCamera quietCamera() { return kcSimCamera(kcSimScene::builtIn("chart", 64, 48), 1, false); }
 
 // Every pel of every plane.
 std::vector<int> pels(const kc3PlanePelBuffer& image) {
@@ -37,7 +28,7 @@ TEST(SimFifo, RendersWithItsCurrentPropertiesLutAndTapsRefusesBadValuesAndOffers
     options.numTaps = 2;
     kcSimFifo fifo(quietCamera(), options);
     fifo.exposure(0.005);
-    fifo.setContrastEx(0.4, kAll);
+    fifo.setContrastEx(0.4, kcContrastBrightnessProp::kAllTaps);
     fifo.setContrastEx(0.8, 1);
     fifo.setBrightnessEx(0.1, 0);
     std::array<unsigned char, 256> inverted{};
@@ -47,7 +38,9 @@ TEST(SimFifo, RendersWithItsCurrentPropertiesLutAndTapsRefusesBadValuesAndOffers
     const kcSimExposure expected{
         .exposure = 0.005, .tapContrast = {0.4, 0.8}, .tapBrightness = {0.1, 0.0}, .lut = inverted};
     kcSimCamera reference = quietCamera();
-    EXPECT_EQ(pels(acquire(fifo)->get3PlanePelBuffer()), pels(reference.render(expected)));
+    fifo.start(0);
+    EXPECT_EQ(pels(fifo.completeAcq(kcAcqFifo::CompleteArgs())->get3PlanePelBuffer()),
+              pels(reference.render(expected)));
 
     // Bad values are refused and leave the property as it was.
     EXPECT_THROW(fifo.inputLut(static_cast<kc8BitInputLutProp::LutChannel>(1)), kcBadArgument);
