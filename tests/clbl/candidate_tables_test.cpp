@@ -71,9 +71,7 @@ TEST(CandidateGrid, BuildsTheNeighbourhoodAndRefusesTheSameCentreAtTheSameSpread
 // infinity once made the snapped exposure NaN, which the search then
 // proposed to the camera and returned as its result.
 TEST(SnapToStep, AnInfiniteStepSnapsFiniteValuesToZeroAndNeverToNaN) {
-    EXPECT_EQ(snapToStep(0.0, INFINITY), 0.0);
-    EXPECT_EQ(snapToStep(0.02, INFINITY), 0.0);
-    EXPECT_EQ(snapToStep(-3.0, INFINITY), 0.0);
+    for (double value : {0.0, 0.02, -3.0}) EXPECT_EQ(snapToStep(value, INFINITY), 0.0) << value;
     EXPECT_EQ(snapToStep(INFINITY, INFINITY), INFINITY);  // no multiple can be formed: unchanged
     EXPECT_EQ(snapToStep(0.3, 0.25), 0.25);               // ordinary steps as before
     EXPECT_EQ(snapToStep(0.05, 0.0), 0.05);
@@ -83,8 +81,7 @@ TEST(SnapToStep, AnInfiniteStepSnapsFiniteValuesToZeroAndNeverToNaN) {
     params.minExposureStepSize(INFINITY);
     params.minContrastStepSize(0.0);
     params.exposureRange(kcRange(0.0, 0.0));
-    const search_runner::SearchRun run =
-        search_runner::runSimulatedSearch("chart", 64, 48, 3, params, kcColorCameraSettings(0.0, 0.0, 0.25), 10000);
+    const auto run = search_runner::runSimulatedSearch("chart", 64, 48, 3, params, {0.0, 0.0, 0.25}, 10000);
     ASSERT_TRUE(run.done);
     for (const kcColorCameraSettings& s : run.proposals) ASSERT_FALSE(std::isnan(s.exposure()));
     EXPECT_EQ(run.result.exposure(), 0.0);

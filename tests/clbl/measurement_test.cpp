@@ -10,11 +10,11 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <random>
 #include <vector>
 
 #include "clbl/internal/color_measurement.h"
+#include "tests/support/flat_image.h"
 #include "tests/support/thrown.h"
 #include "toolkit/imgproc/color_conversion.h"
 #include "toolkit/imgproc/morphology.h"
@@ -102,18 +102,8 @@ std::vector<double> plainMeasurement(const kc3PlanePelBuffer& image, const kc3Pl
     return v;
 }
 
-using Rgb = std::array<int, 3>;
 using Levels = std::array<std::int32_t, 3>;
 using Counts = std::array<std::int32_t, 4>;  // pels, good, dark, bright
-
-kc3PlanePelBuffer filled(long width, long height, const Rgb& c) {
-    kc3PlanePelBuffer image(width, height);
-    for (int p = 0; p < 3; ++p) {
-        kcPelBuffer<unsigned char> plane = image.plane(p);
-        for (long y = 0; y < height; ++y) std::memset(plane.pointToRow(y), c[p], static_cast<std::size_t>(width));
-    }
-    return image;
-}
 
 Counts counts(const kcColorBalanceMeasurement& m) { return {m.pelCount, m.goodCount, m.darkCount, m.brightCount}; }
 
@@ -166,13 +156,11 @@ TEST(MeasurementEquivalence, MeasuresExactlyAsThePelByPelRules) {
 }
 
 TEST(ColorMeasurement, RejectsCompanionsOfAnotherSizeAndUnboundImagesAndMeasuresEmptyWindowsAsZero) {
-    const kc3PlanePelBuffer image = filled(8, 6, {100, 100, 100});
-    const kc3PlanePelBuffer wider = filled(9, 6, {100, 100, 100});
-    const kc3PlanePelBuffer shorter = filled(8, 5, {100, 100, 100});
+    const kc3PlanePelBuffer image = flat(100, 8, 6), wider = flat(100, 9, 6), shorter = flat(100, 8, 5);
     EXPECT_THROW(measureColorImage(image, image, shorter, kNone, 5), kcBadArgument);  // walked for the hue
     EXPECT_THROW(measureColorImage(image, image, kNone, wider, 5), kcBadArgument);
     // A saturation reference that only gives levels may have any size.
-    const kc3PlanePelBuffer levelsOnly = filled(8, 5, {250, 250, 250});
+    const kc3PlanePelBuffer levelsOnly = flat(250, 8, 5);
     EXPECT_EQ(measureColorImage(image, image, levelsOnly, image, 5).goodCount, 48);
     EXPECT_EQ(countGoodPels(image, levelsOnly, 5), 48);
     const std::wstring message =
@@ -181,11 +169,11 @@ TEST(ColorMeasurement, RejectsCompanionsOfAnotherSizeAndUnboundImagesAndMeasures
     EXPECT_THROW(measureColorImage(image, kNone, kNone, kNone, 5), kcUnboundBuffer);
     EXPECT_THROW(countGoodPels(kNone, kNone, 5), kcUnboundBuffer);
     // A reference with robust maximum 0 leaves no pel good.
-    const kcColorBalanceMeasurement none = measureColorImage(image, image, filled(8, 6, {0, 0, 0}), kNone, 5);
+    const kcColorBalanceMeasurement none = measureColorImage(image, image, flat(0, 8, 6), kNone, 5);
     EXPECT_EQ(none.saturationLevels, (Levels{0, 0, 0}));
     EXPECT_EQ(counts(none), (Counts{48, 0, 0, 48}));
 
-    kc3PlanePelBuffer empty = filled(8, 6, {100, 100, 100});
+    kc3PlanePelBuffer empty = flat(100, 8, 6);
     empty.window(kcPelRect(3, 2, 0, 4));
     const kcColorBalanceMeasurement m = measureColorImage(empty, empty, kNone, kNone, 5);
     EXPECT_EQ(counts(m), (Counts{0, 0, 0, 0}));

@@ -58,8 +58,7 @@ TEST(SearchGolden, EverySearchProposesTheRecordedSettingsInOrder) {
         ASSERT_TRUE(file) << g.file;
         std::vector<std::string> expected, got;
         for (std::string line; std::getline(file, line);) expected.push_back(line);
-        const search_runner::SearchRun run = search_runner::runSimulatedSearch(
-            g.scene, 320, 240, 3, g.params, kcColorCameraSettings(1e-6, 0.0, 0.0), 20000);
+        const auto run = search_runner::runSimulatedSearch(g.scene, 320, 240, 3, g.params, {1e-6, 0.0, 0.0}, 20000);
         for (const kcColorCameraSettings& s : run.proposals) got.push_back(text(s));
         got.push_back("result " + text(run.result));
         const auto [e, r] = std::mismatch(expected.begin(), expected.end(), got.begin(), got.end());

@@ -8,22 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "tests/support/flat_image.h"
 #include "tests/support/tool_inspector.h"
 
 namespace {
 constexpr unsigned char kGood = 128;
-
-kc3PlanePelBuffer flat(unsigned char value, long width = 40, long height = 30) {
-    kc3PlanePelBuffer image(width, height);
-    for (kcPelBuffer<unsigned char> plane : {image.plane0(), image.plane1(), image.plane2()})
-        for (long y = 0; y < height; ++y) std::memset(plane.pointToRow(y), value, static_cast<std::size_t>(width));
-    return image;
-}
 
 // Exposure alone, over [start, end].
 kcColorBalanceParams exposureOnly(double start, double end) {
@@ -50,8 +43,8 @@ protected:
         return {found, in.state().candidateIndex};
     }
 
-    kcColorCameraSettings color(unsigned char value) { return in.colorStep(flat(value)); }
-    kcColorCameraSettings grey(unsigned char value) { return in.greyStep(flat(value).plane0()); }
+    kcColorCameraSettings color(unsigned char value) { return in.colorStep(flat(value, 40, 30)); }
+    kcColorCameraSettings grey(unsigned char value) { return in.greyStep(flat(value, 40, 30).plane0()); }
 
     kcColorBalanceTool tool;
     kcColorBalanceToolInspector in{tool};

@@ -42,10 +42,8 @@ TEST(DiagRecord, SharesOrCopiesTheWindowOfImagesAsAsked) {
     grey.pointToRow(1)[4] = 50;
     grey.window(kcPelRect(3, 1, 2, 1));
     kcDiagRecord record;
-    record.image(color, false);
-    record.image(color, true);
-    record.image(grey, false);
-    record.image(grey, true);
+    for (bool copy : {false, true}) record.image(color, copy);
+    for (bool copy : {false, true}) record.image(grey, copy);
     color.plane1().pointToRow(2)[3] = 77;
     grey.pointToRow(1)[1] = 99;
     const std::vector<kcDiagImage>& images = record.images();
