@@ -135,9 +135,17 @@ inline void store16(unsigned char* out, __m128i a, __m128i b, __m128i c, __m128i
 // Applies the LUT (nullptr: identity) to out[0, count). A pass of its own
 // over the finished pels, still in cache: a byte lookup per pel costs less
 // than any vector form of a 256-entry table.
-void applyLut(unsigned char* out, long count, const unsigned char* lut) {
-    if (lut)
-        for (long x = 0; x < count; ++x) out[x] = lut[out[x]];
+void applyLut(unsigned char* __restrict out, long count, const unsigned char* __restrict lut) {
+    if (!lut) return;
+    // Eight lookups before their eight stores: no load of the table waits
+    // on a store that might, for all the compiler knows, have changed it.
+    long x = 0;
+    for (; x + 8 <= count; x += 8) {
+        unsigned char mapped[8];
+        for (int k = 0; k < 8; ++k) mapped[k] = lut[out[x + k]];
+        std::memcpy(out + x, mapped, sizeof mapped);
+    }
+    for (; x < count; ++x) out[x] = lut[out[x]];
 }
 
 #if defined(__x86_64__)
@@ -192,7 +200,7 @@ __attribute__((target("avx2"))) long renderNoisyAvx2(const float* radiance, cons
 }
 #endif
 
-void renderExact(const float* radiance, unsigned char* out, long count, const TapModel& tap, const unsigned char* lut) {
+void renderExact(const float* radiance, unsigned char* out, long count, const TapModel& tap) {
     long x = 0;
 #if defined(__x86_64__)
     if (kfHaveAvx2()) x = renderExactAvx2(radiance, out, count, tap);
@@ -207,16 +215,14 @@ void renderExact(const float* radiance, unsigned char* out, long count, const Ta
     }
 #endif
     for (; x < count; ++x) out[x] = exactPel(radiance[x], tap);
-    applyLut(out, count, lut);
 }
 
 // `z` holds the deviate of each pel.
 void renderNoisy(const float* radiance, const float* z, unsigned char* out, long count, const TapModel& tap,
-                 float readVariance, const unsigned char* lut) {
+                 float readVariance) {
     long x = 0;
 #if defined(__x86_64__)
     if (kfHaveAvx2()) x = renderNoisyAvx2(radiance, z, out, count, tap, readVariance);
-#else
 #endif
 #if defined(__SSE2__)
     const __m128 scale = _mm_set1_ps(tap.scale), offset = _mm_set1_ps(tap.offset);
@@ -234,7 +240,6 @@ void renderNoisy(const float* radiance, const float* z, unsigned char* out, long
     }
 #endif
     for (; x < count; ++x) out[x] = noisyPel(radiance[x], z[x], tap, readVariance);
-    applyLut(out, count, lut);
 }
 
 void requireFinite(double value, const wchar_t* what, std::size_t tap) {
@@ -322,10 +327,11 @@ kc3PlanePelBuffer kcSimCamera::render(const kcSimExposure& exposure) {
             const float* z = noise_ ? normals_.data() + (start & kNormalTableMask) : nullptr;
             for (const TapModel& t : model) {
                 if (noise_)
-                    renderNoisy(radiance + t.begin, z + t.begin, out + t.begin, t.end - t.begin, t, readVariance, lut);
+                    renderNoisy(radiance + t.begin, z + t.begin, out + t.begin, t.end - t.begin, t, readVariance);
                 else
-                    renderExact(radiance + t.begin, out + t.begin, t.end - t.begin, t, lut);
+                    renderExact(radiance + t.begin, out + t.begin, t.end - t.begin, t);
             }
+            applyLut(out, w, lut);
         }
     };
     kfForRowHalves(3 * h, static_cast<double>(w) * static_cast<double>(3 * h) >= kMinPelsForThreads, renderRows);
