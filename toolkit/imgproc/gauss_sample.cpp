@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -34,6 +35,16 @@ using ColumnSum = std::conditional_t<(N <= kMaxNarrowSmoothness), std::uint16_t,
 template <int N>
 using PelSum = std::conditional_t<(N <= kMaxPelSum32Smoothness), std::uint32_t, std::uint64_t>;
 
+// Narrow column sums reach 65280, beyond a signed 16-bit value, but the
+// multiply-adds of the horizontal pass take signed 16-bit values. So they
+// are kept offset by -32768 (stored as the sum XOR 0x8000, which is the
+// same in 16 bits), and the offset times the kernel's sum is added back to
+// each 2-D sum. Wide column sums are kept as they are.
+template <int N>
+constexpr ColumnSum<N> kColumnBias = N <= kMaxNarrowSmoothness ? 0x8000 : 0;
+template <int N>
+constexpr std::int32_t kBiasCorrection = N <= kMaxNarrowSmoothness ? 32768 * (1 << (2 * N)) : 0;
+
 // Row n of Pascal's triangle for n = 2N: the binomial kernel, summing to 4^N.
 template <int N>
 constexpr std::array<unsigned, 2 * N + 1> binomialWeights() {
@@ -54,7 +65,7 @@ __attribute__((always_inline)) inline ColumnSum<N> columnSumAt(const std::array<
     constexpr auto w = binomialWeights<N>();
     Sum s = static_cast<Sum>(w[N] * r[N][x]);
     ((s += static_cast<Sum>(w[K] * (Sum(r[K][x]) + Sum(r[2 * N - K][x])))), ...);
-    return s;
+    return static_cast<Sum>(s ^ kColumnBias<N>);
 }
 
 // Vertical pass over a whole row: out[x] = sum over k of w[k] rows[k][x].
@@ -78,7 +89,8 @@ __attribute__((noinline)) void columnSums(const std::array<const unsigned char*,
 // last row pairs with zeros. The pair sums add up in 16 bits, exact since
 // the total stays below 2^16. Interleaving works within 128-bit halves, so
 // the two result vectors hold columns 0-7 and 16-23, and 8-15 and 24-31;
-// they are put back in order when stored. Spelled out in one function:
+// they are put back in order when stored. The sums start from the bias
+// (0x8000) and wrap in 16 bits, which leaves them biased. Spelled out in one function:
 // helpers returning 256-bit vectors would change the ABI of the rest of the
 // file.
 template <int N, std::size_t... K>
@@ -106,8 +118,8 @@ __attribute__((target("avx2"), noinline)) void columnSumsAvx2(const std::array<c
         // from stalling.
         if ((x & 63) == 0)
             for (const unsigned char* n : next) _mm_prefetch(reinterpret_cast<const char*>(n + x), _MM_HINT_T0);
-        __m256i lo = _mm256_setzero_si256();
-        __m256i hi = _mm256_setzero_si256();
+        __m256i lo = _mm256_set1_epi16(static_cast<short>(kColumnBias<N>));
+        __m256i hi = lo;
         // Unrolled, so that the weights and the zero row are constants.
 #pragma GCC unroll 8
         for (int k = 0; k <= N; ++k) {
@@ -151,17 +163,17 @@ void rowSumsScalar(const ColumnSum<N>* padded, long first, long count, long step
     constexpr auto w = binomialWeights<N>();
     for (long i = 0; i < count; ++i) {
         const ColumnSum<N>* p = padded + first + i * step;
-        PelSum<N> s = PelSum<N>(w[N]) * p[N];
-        for (int k = 0; k < N; ++k) s += PelSum<N>(w[k]) * (PelSum<N>(p[k]) + p[2 * N - k]);
+        const auto at = [p](int k) { return PelSum<N>(p[k] ^ kColumnBias<N>); };
+        PelSum<N> s = PelSum<N>(w[N]) * at(N);
+        for (int k = 0; k < N; ++k) s += PelSum<N>(w[k]) * (at(k) + at(2 * N - k));
         sums[i] = s;
     }
 }
 
 #if defined(__SSE2__)
 // The same for N <= 4 with SSE2 (baseline on x86-64): one multiply-add of
-// 16-bit pairs per eight taps. Column sums reach 65280, beyond int16, so each
-// value is read with a bias of -32768 and the bias times the kernel's sum is
-// added back. `padded` must hold 16 readable values from every start.
+// the biased 16-bit column sums per eight taps. `padded` must hold 16
+// readable values from every start.
 template <int N>
 void rowSums(const ColumnSum<N>* padded, long first, long count, long step, PelSum<N>* sums) {
     if constexpr (N > kMaxNarrowSmoothness) {
@@ -169,21 +181,17 @@ void rowSums(const ColumnSum<N>* padded, long first, long count, long step, PelS
     } else {
         constexpr auto w = binomialWeights<N>();
         constexpr int taps = 2 * N + 1;
-        constexpr std::int32_t biasCorrection = 32768 * (1 << (2 * N));
         alignas(16) std::int16_t lo[8] = {};
         alignas(16) std::int16_t hi[8] = {};
         for (int k = 0; k < taps; ++k) (k < 8 ? lo[k] : hi[k - 8]) = static_cast<std::int16_t>(w[k]);
         const __m128i kLo = _mm_load_si128(reinterpret_cast<const __m128i*>(lo));
         const __m128i kHi = _mm_load_si128(reinterpret_cast<const __m128i*>(hi));
-        const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
-        const __m128i correction = _mm_set1_epi32(biasCorrection);
+        const __m128i correction = _mm_set1_epi32(kBiasCorrection<N>);
         const auto dot = [&](long i) {
             const ColumnSum<N>* p = padded + first + i * step;
-            __m128i d = _mm_madd_epi16(_mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), flip), kLo);
+            __m128i d = _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), kLo);
             if constexpr (taps > 8)
-                d = _mm_add_epi32(
-                    d,
-                    _mm_madd_epi16(_mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)), flip), kHi));
+                d = _mm_add_epi32(d, _mm_madd_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)), kHi));
             return d;
         };
         long i = 0;
@@ -206,33 +214,71 @@ void rowSums(const ColumnSum<N>* padded, long first, long count, long step, PelS
 #endif
 
 #if defined(__x86_64__)
-// The same with AVX2, eight outputs per step: each output's sixteen values
-// (taps beyond 2N + 1 weigh 0) in one multiply-add, then the eight sets of
-// eight partial sums reduced by pairwise adds; the halves of the two
-// results hold outputs 0-3 and 4-7, each split in two, and are added across.
+// The same with AVX2: the 2-D sums of eight outputs, without the bias
+// correction. Each output's sixteen values (taps beyond 2N + 1 weigh 0) go
+// through one multiply-add; the eight sets of eight partial sums are then
+// reduced by pairwise adds, which leave outputs 0-3 and 4-7 each split over
+// the two halves of a vector; one blend and one swap of halves add them up.
+template <int N>
+__attribute__((target("avx2"), always_inline)) inline __m256i eightSumsAvx2(const ColumnSum<N>* p, long step,
+                                                                            __m256i kernel) {
+    __m256i d[8];
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; ++j)
+        d[j] = _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j * step)), kernel);
+    const __m256i q0 = _mm256_hadd_epi32(_mm256_hadd_epi32(d[0], d[1]), _mm256_hadd_epi32(d[2], d[3]));
+    const __m256i q1 = _mm256_hadd_epi32(_mm256_hadd_epi32(d[4], d[5]), _mm256_hadd_epi32(d[6], d[7]));
+    return _mm256_add_epi32(_mm256_blend_epi32(q0, q1, 0xF0), _mm256_permute2x128_si256(q0, q1, 0x21));
+}
+
+template <int N>
+__attribute__((target("avx2"), always_inline)) inline __m256i kernelAvx2() {
+    constexpr auto w = binomialWeights<N>();
+    alignas(32) std::int16_t weights[16] = {};
+    for (int k = 0; k <= 2 * N; ++k) weights[k] = static_cast<std::int16_t>(w[static_cast<std::size_t>(k)]);
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(weights));
+}
+
+// The 2-D sums of the outputs in steps of eight; returns how many it made.
 template <int N>
 __attribute__((target("avx2"))) long rowSumsAvx2(const ColumnSum<N>* padded, long first, long count, long step,
                                                  PelSum<N>* sums) {
     static_assert(N <= kMaxNarrowSmoothness);
-    constexpr auto w = binomialWeights<N>();
-    alignas(32) std::int16_t weights[16] = {};
-    for (int k = 0; k <= 2 * N; ++k) weights[k] = static_cast<std::int16_t>(w[static_cast<std::size_t>(k)]);
-    const __m256i kernel = _mm256_load_si256(reinterpret_cast<const __m256i*>(weights));
-    const __m256i flip = _mm256_set1_epi16(static_cast<short>(0x8000));
-    const __m256i correction = _mm256_set1_epi32(32768 * (1 << (2 * N)));
+    const __m256i kernel = kernelAvx2<N>();
+    const __m256i correction = _mm256_set1_epi32(kBiasCorrection<N>);
     long i = 0;
-    for (; i + 8 <= count; i += 8) {
-        __m256i d[8];
-        for (int j = 0; j < 8; ++j)
-            d[j] = _mm256_madd_epi16(
-                _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(padded + first + (i + j) * step)),
-                                 flip),
-                kernel);
-        const __m256i q0 = _mm256_hadd_epi32(_mm256_hadd_epi32(d[0], d[1]), _mm256_hadd_epi32(d[2], d[3]));
-        const __m256i q1 = _mm256_hadd_epi32(_mm256_hadd_epi32(d[4], d[5]), _mm256_hadd_epi32(d[6], d[7]));
-        const __m256i total =
-            _mm256_add_epi32(_mm256_permute2x128_si256(q0, q1, 0x20), _mm256_permute2x128_si256(q0, q1, 0x31));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i), _mm256_add_epi32(total, correction));
+    for (; i + 8 <= count; i += 8)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + i),
+                            _mm256_add_epi32(eightSumsAvx2<N>(padded + first + i * step, step, kernel), correction));
+    return i;
+}
+
+// The final values at gain 1 straight from the 2-D sums, in steps of 32
+// outputs: the sums of four steps of eight, rounded and shifted, packed to
+// bytes. Packing works within halves, which leaves the four-byte groups in
+// the order 0 2 4 6 1 3 5 7; one permutation puts them back. Returns how
+// many it made.
+template <int N>
+__attribute__((target("avx2"))) long rowValuesAvx2(const ColumnSum<N>* padded, long first, long count, long step,
+                                                   unsigned char* out) {
+    static_assert(N <= kMaxNarrowSmoothness);
+    constexpr int shift = 4 * N;
+    constexpr std::int32_t half = shift > 0 ? std::int32_t{1} << (shift > 0 ? shift - 1 : 0) : 0;
+    const __m256i kernel = kernelAvx2<N>();
+    const __m256i rounding = _mm256_set1_epi32(kBiasCorrection<N> + half);
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    long i = 0;
+    for (; i + 32 <= count; i += 32) {
+        const ColumnSum<N>* p = padded + first + i * step;
+        __m256i v[4];
+#pragma GCC unroll 4
+        for (int k = 0; k < 4; ++k)
+            v[k] = _mm256_srli_epi32(_mm256_add_epi32(eightSumsAvx2<N>(p + k * 8 * step, step, kernel), rounding),
+                                     shift);
+        const __m256i v01 = _mm256_packus_epi32(v[0], v[1]);
+        const __m256i v23 = _mm256_packus_epi32(v[2], v[3]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                            _mm256_permutevar8x32_epi32(_mm256_packus_epi16(v01, v23), order));
     }
     return i;
 }
@@ -275,8 +321,10 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
     const long height = source.height();
     const long outWidth = (width + step - 1) / step;
     const long outHeight = (height + step - 1) / step;
-    kcPelBuffer<unsigned char> result(outWidth, outHeight);
+    // Every pel and the padding of every row are written below.
+    kcPelBuffer<unsigned char> result(outWidth, outHeight, kcForOverwrite{});
     if (outWidth == 0 || outHeight == 0) return result;
+    const auto padding = static_cast<std::size_t>(result.rowUpdate() - outWidth);
 
     // Output pel i samples source pel i*step + offset, the centre of its block.
     const long offset = (step - 1) / 2;
@@ -299,8 +347,12 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
         return firstRow + std::clamp(y, 0L, height - 1) * stride;
     };
     std::array<const unsigned char*, 2 * N + 1> rows{};
-
     std::array<const unsigned char*, 2 * N + 1> next{};
+    // At gain 1 the vector horizontal pass gives most final values itself.
+    bool straight = false;
+#if defined(__x86_64__)
+    straight = N <= kMaxNarrowSmoothness && gain == 1.0 && kfHaveAvx2();
+#endif
     for (long j = 0; j < outHeight; ++j) {
         const long centre = std::min(j * step + offset, height - 1);
         const long nextCentre = std::min((j + 1) * step + offset, height - 1);
@@ -315,10 +367,17 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
             columns[width - 1 + k] = columns[width - 1];
         }
         // Index c of `padded` is the first tap of source column c.
-        rowSumsFastest<N>(padded.data(), offset, regular, step, sums.data());
+        unsigned char* const out = result.pointToRow(j);
+        long ready = 0;
+#if defined(__x86_64__)
+        if constexpr (N <= kMaxNarrowSmoothness)
+            if (straight) ready = rowValuesAvx2<N>(padded.data(), offset, regular, step, out);
+#endif
+        rowSumsFastest<N>(padded.data(), offset + ready * step, regular - ready, step, sums.data());
         if (regular < outWidth)
-            rowSumsScalar<N>(padded.data(), width - 1, outWidth - regular, 0, sums.data() + regular);
-        finishRow<N>(sums.data(), outWidth, gain, result.pointToRow(j));
+            rowSumsScalar<N>(padded.data(), width - 1, outWidth - regular, 0, sums.data() + (regular - ready));
+        finishRow<N>(sums.data(), outWidth - ready, gain, out + ready);
+        std::memset(out + outWidth, 0, padding);
     }
     return result;
 }
