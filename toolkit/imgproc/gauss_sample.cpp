@@ -55,6 +55,20 @@ constexpr std::array<unsigned, 2 * N + 1> binomialWeights() {
     return w;
 }
 
+// The kernel's weights in sixteen 16-bit lanes, zero beyond the last tap,
+// for the vector horizontal passes (N <= 4). A constant, so that a pass
+// loads it instead of building it on the stack: a vector load of freshly
+// stored halves cannot take them from the stores and waits for them.
+template <int N>
+constexpr std::array<std::int16_t, 16> kKernelLanes = [] {
+    std::array<std::int16_t, 16> lanes{};
+    if constexpr (N <= kMaxNarrowSmoothness) {
+        constexpr auto w = binomialWeights<N>();
+        for (std::size_t k = 0; k < w.size(); ++k) lanes[k] = static_cast<std::int16_t>(w[k]);
+    }
+    return lanes;
+}();
+
 // One column sum at x: w[N] rows[N][x] + sum over k < N of w[k] (rows[k][x] +
 // rows[2N-k][x]); the kernel is symmetric, so mirrored rows are added before
 // the multiply. Spelled out per tap so that the loops around it vectorise.
@@ -179,13 +193,10 @@ void rowSums(const ColumnSum<N>* padded, long first, long count, long step, PelS
     if constexpr (N > kMaxNarrowSmoothness) {
         rowSumsScalar<N>(padded, first, count, step, sums);
     } else {
-        constexpr auto w = binomialWeights<N>();
+        if (count <= 0) return;
         constexpr int taps = 2 * N + 1;
-        alignas(16) std::int16_t lo[8] = {};
-        alignas(16) std::int16_t hi[8] = {};
-        for (int k = 0; k < taps; ++k) (k < 8 ? lo[k] : hi[k - 8]) = static_cast<std::int16_t>(w[k]);
-        const __m128i kLo = _mm_load_si128(reinterpret_cast<const __m128i*>(lo));
-        const __m128i kHi = _mm_load_si128(reinterpret_cast<const __m128i*>(hi));
+        const __m128i kLo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKernelLanes<N>.data()));
+        const __m128i kHi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKernelLanes<N>.data() + 8));
         const __m128i correction = _mm_set1_epi32(kBiasCorrection<N>);
         const auto dot = [&](long i) {
             const ColumnSum<N>* p = padded + first + i * step;
@@ -226,17 +237,14 @@ __attribute__((target("avx2"), always_inline)) inline __m256i eightSumsAvx2(cons
 #pragma GCC unroll 8
     for (int j = 0; j < 8; ++j)
         d[j] = _mm256_madd_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j * step)), kernel);
-    const __m256i q0 = _mm256_hadd_epi32(_mm256_hadd_epi32(d[0], d[1]), _mm256_hadd_epi32(d[2], d[3]));
-    const __m256i q1 = _mm256_hadd_epi32(_mm256_hadd_epi32(d[4], d[5]), _mm256_hadd_epi32(d[6], d[7]));
+    __m256i t[4];
+#pragma GCC unroll 4
+    for (int j = 0; j < 4; ++j)
+        t[j] = _mm256_add_epi32(_mm256_unpacklo_epi32(d[2 * j], d[2 * j + 1]),
+                                _mm256_unpackhi_epi32(d[2 * j], d[2 * j + 1]));
+    const __m256i q0 = _mm256_add_epi32(_mm256_unpacklo_epi64(t[0], t[1]), _mm256_unpackhi_epi64(t[0], t[1]));
+    const __m256i q1 = _mm256_add_epi32(_mm256_unpacklo_epi64(t[2], t[3]), _mm256_unpackhi_epi64(t[2], t[3]));
     return _mm256_add_epi32(_mm256_blend_epi32(q0, q1, 0xF0), _mm256_permute2x128_si256(q0, q1, 0x21));
-}
-
-template <int N>
-__attribute__((target("avx2"), always_inline)) inline __m256i kernelAvx2() {
-    constexpr auto w = binomialWeights<N>();
-    alignas(32) std::int16_t weights[16] = {};
-    for (int k = 0; k <= 2 * N; ++k) weights[k] = static_cast<std::int16_t>(w[static_cast<std::size_t>(k)]);
-    return _mm256_load_si256(reinterpret_cast<const __m256i*>(weights));
 }
 
 // The 2-D sums of the outputs in steps of eight; returns how many it made.
@@ -244,7 +252,7 @@ template <int N>
 __attribute__((target("avx2"))) long rowSumsAvx2(const ColumnSum<N>* padded, long first, long count, long step,
                                                  PelSum<N>* sums) {
     static_assert(N <= kMaxNarrowSmoothness);
-    const __m256i kernel = kernelAvx2<N>();
+    const __m256i kernel = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kKernelLanes<N>.data()));
     const __m256i correction = _mm256_set1_epi32(kBiasCorrection<N>);
     long i = 0;
     for (; i + 8 <= count; i += 8)
@@ -264,7 +272,7 @@ __attribute__((target("avx2"))) long rowValuesAvx2(const ColumnSum<N>* padded, l
     static_assert(N <= kMaxNarrowSmoothness);
     constexpr int shift = 4 * N;
     constexpr std::int32_t half = shift > 0 ? std::int32_t{1} << (shift > 0 ? shift - 1 : 0) : 0;
-    const __m256i kernel = kernelAvx2<N>();
+    const __m256i kernel = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kKernelLanes<N>.data()));
     const __m256i rounding = _mm256_set1_epi32(kBiasCorrection<N> + half);
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     long i = 0;
@@ -287,6 +295,7 @@ __attribute__((target("avx2"))) long rowValuesAvx2(const ColumnSum<N>* padded, l
 // The fastest horizontal pass the machine has.
 template <int N>
 void rowSumsFastest(const ColumnSum<N>* padded, long first, long count, long step, PelSum<N>* sums) {
+    if (count <= 0) return;
     long done = 0;
 #if defined(__x86_64__)
     if constexpr (N <= kMaxNarrowSmoothness)
