@@ -100,53 +100,46 @@ __attribute__((noinline)) void columnSums(const std::array<const unsigned char*,
 // x86-64). Rows are taken in pairs: their bytes interleaved, one unsigned
 // by signed multiply-add gives w[2k] r[2k] + w[2k+1] r[2k+1] per pel (the
 // weights fit in a signed byte and a pair's sum stays below 2^15); the odd
-// last row pairs with zeros. The pair sums add up in 16 bits, exact since
-// the total stays below 2^16. Interleaving works within 128-bit halves, so
-// the two result vectors hold columns 0-7 and 16-23, and 8-15 and 24-31;
-// they are put back in order when stored. The sums start from the bias
-// (0x8000) and wrap in 16 bits, which leaves them biased. Spelled out in one function:
-// helpers returning 256-bit vectors would change the ABI of the rest of the
-// file.
+// last row weighs 1 and is added as it is. The sums add up in 16 bits,
+// exact since the total stays below 2^16. Interleaving works within 128-bit
+// halves, so the two result vectors hold columns 0-7 and 16-23, and 8-15
+// and 24-31; they are put back in order when stored. The sums start from
+// the bias (0x8000) and wrap in 16 bits, which leaves them biased. The rows
+// stream in without software prefetching: on the machines measured, the
+// hardware's own prefetching of the nine row streams did better.
 template <int N, std::size_t... K>
 __attribute__((target("avx2"), noinline)) void columnSumsAvx2(const std::array<const unsigned char*, 2 * N + 1>& rows,
-                                                              const std::array<const unsigned char*, 2 * N + 1>& next,
                                                               ColumnSum<N>* __restrict out, long width,
                                                               std::index_sequence<K...> taps) {
     static_assert(N <= kMaxNarrowSmoothness);
     constexpr auto w = binomialWeights<N>();
     // The largest pair holds the centre weight; its sum times 255 must stay a
     // signed 16-bit value (so each weight fits a signed byte too).
-    static_assert((w[N] + w[N > 0 ? N - 1 : 0]) * 255 <= 32767);
+    static_assert((w[N] + w[N > 0 ? N - 1 : 0]) * 255 <= 32767 && w[2 * N] == 1);
     const std::array<const unsigned char*, 2 * N + 1> r = rows;
     constexpr long step = 32;
     // Weight pairs (w[2k] for the first row's byte, w[2k+1] for the second's).
     constexpr auto pairWeight = [w](int k) {
-        const unsigned first = w[static_cast<std::size_t>(2 * k)];
-        const unsigned second = 2 * k + 1 <= 2 * N ? w[static_cast<std::size_t>(2 * k + 1)] : 0u;
-        return static_cast<short>(first | (second << 8));
+        return static_cast<short>(w[static_cast<std::size_t>(2 * k)] | (w[static_cast<std::size_t>(2 * k + 1)] << 8));
     };
     long x = 0;
     for (; x + step <= width; x += step) {
-        // The rows of the next output row mostly come from memory or the
-        // last-level cache; asking for them a row ahead keeps the loads here
-        // from stalling.
-        if ((x & 63) == 0)
-            for (const unsigned char* n : next) _mm_prefetch(reinterpret_cast<const char*>(n + x), _MM_HINT_T0);
         __m256i lo = _mm256_set1_epi16(static_cast<short>(kColumnBias<N>));
         __m256i hi = lo;
-        // Unrolled, so that the weights and the zero row are constants.
+        // Unrolled, so that the weights are constants.
 #pragma GCC unroll 8
-        for (int k = 0; k <= N; ++k) {
+        for (int k = 0; k < N; ++k) {
             const __m256i a =
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r[static_cast<std::size_t>(2 * k)] + x));
             const __m256i b =
-                2 * k + 1 <= 2 * N
-                    ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r[static_cast<std::size_t>(2 * k + 1)] + x))
-                    : _mm256_setzero_si256();
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r[static_cast<std::size_t>(2 * k + 1)] + x));
             const __m256i weights = _mm256_set1_epi16(pairWeight(k));
             lo = _mm256_add_epi16(lo, _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, b), weights));
             hi = _mm256_add_epi16(hi, _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, b), weights));
         }
+        const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r[2 * N] + x));
+        lo = _mm256_add_epi16(lo, _mm256_unpacklo_epi8(last, _mm256_setzero_si256()));
+        hi = _mm256_add_epi16(hi, _mm256_unpackhi_epi8(last, _mm256_setzero_si256()));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_permute2x128_si256(lo, hi, 0x20));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x + 16), _mm256_permute2x128_si256(lo, hi, 0x31));
     }
@@ -157,11 +150,11 @@ __attribute__((target("avx2"), noinline)) void columnSumsAvx2(const std::array<c
 
 template <int N>
 void columnSumsFastest(const std::array<const unsigned char*, 2 * N + 1>& rows,
-                       const std::array<const unsigned char*, 2 * N + 1>& next, ColumnSum<N>* out, long width) {
+                       ColumnSum<N>* out, long width) {
 #if defined(__x86_64__)
     if constexpr (N <= kMaxNarrowSmoothness) {
         if (kfHaveAvx2()) {
-            columnSumsAvx2<N>(rows, next, out, width, std::make_index_sequence<N>());
+            columnSumsAvx2<N>(rows, out, width, std::make_index_sequence<N>());
             return;
         }
     }
@@ -356,7 +349,6 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
         return firstRow + std::clamp(y, 0L, height - 1) * stride;
     };
     std::array<const unsigned char*, 2 * N + 1> rows{};
-    std::array<const unsigned char*, 2 * N + 1> next{};
     // At gain 1 the vector horizontal pass gives most final values itself.
     bool straight = false;
 #if defined(__x86_64__)
@@ -364,13 +356,11 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
 #endif
     for (long j = 0; j < outHeight; ++j) {
         const long centre = std::min(j * step + offset, height - 1);
-        const long nextCentre = std::min((j + 1) * step + offset, height - 1);
         for (long k = 0; k <= 2 * N; ++k) {
             rows[static_cast<std::size_t>(k)] = sourceRow(centre + k - N);
-            next[static_cast<std::size_t>(k)] = sourceRow(nextCentre + k - N);
         }
         ColumnSum<N>* columns = padded.data() + N;
-        columnSumsFastest<N>(rows, next, columns, width);
+        columnSumsFastest<N>(rows, columns, width);
         for (long k = 1; k <= N; ++k) {
             columns[-k] = columns[0];
             columns[width - 1 + k] = columns[width - 1];
