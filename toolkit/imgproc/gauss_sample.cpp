@@ -326,7 +326,17 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
     // Every pel and the padding of every row are written below.
     kcPelBuffer<unsigned char> result(outWidth, outHeight, kcForOverwrite{});
     if (outWidth == 0 || outHeight == 0) return result;
-    const auto padding = static_cast<std::size_t>(result.rowUpdate() - outWidth);
+    // The padding of a row is shorter than the rows' 64-byte alignment, so a
+    // clear of the row's last 64 bytes, before its pels are written, covers
+    // it: one fixed-size clear, made in place, instead of a call per row.
+    constexpr long kTail = 64;
+    const long rowBytes = result.rowUpdate();
+    const auto clearPadding = [rowBytes, outWidth](unsigned char* row) {
+        if (rowBytes >= kTail)
+            std::memset(row + rowBytes - kTail, 0, kTail);
+        else
+            std::memset(row + outWidth, 0, static_cast<std::size_t>(rowBytes - outWidth));
+    };
 
     // Output pel i samples source pel i*step + offset, the centre of its block.
     const long offset = (step - 1) / 2;
@@ -367,6 +377,7 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
         }
         // Index c of `padded` is the first tap of source column c.
         unsigned char* const out = result.pointToRow(j);
+        clearPadding(out);
         long ready = 0;
 #if defined(__x86_64__)
         if constexpr (N <= kMaxNarrowSmoothness)
@@ -376,7 +387,6 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
         if (regular < outWidth)
             rowSumsScalar<N>(padded.data(), width - 1, outWidth - regular, 0, sums.data() + (regular - ready));
         finishRow<N>(sums.data(), outWidth - ready, gain, out + ready);
-        std::memset(out + outWidth, 0, padding);
     }
     return result;
 }
