@@ -20,7 +20,8 @@ namespace {
 
 constexpr long kSubsampling = 5;    // the colour search's default subsampling
 constexpr long kSmoothness = 4;     // the colour search's smoothing
-constexpr int kReferenceRuns = 50;  // byte sums timed for the ratio counter
+constexpr long kMinReferenceRuns = 50;    // byte sums timed for a ratio counter, at least
+constexpr long kMaxReferenceRuns = 2000;  // and at most
 
 kc3PlanePelBuffer randomImage(long width, long height) {
     kc3PlanePelBuffer image(width, height);
@@ -53,14 +54,18 @@ double threadSeconds() {
 
 // The ratio counters (x_byte_sum) compare the fastest call of an operation
 // with the fastest byte sum of the same pels, each timed call by call on
-// this thread's CPU clock: on a shared host a slow spell then skews neither
-// side of the ratio. The benchmark's own time stays the mean.
+// this thread's CPU clock, the byte sum as many times as the operation ran
+// (within bounds): on a shared host a slow spell then skews neither side of
+// the ratio, and neither minimum is taken over more tries than the other.
+// The benchmark's own time stays the mean.
 
-// Seconds of the fastest byte sum of the three planes, the image in cache.
-double byteSumSeconds(const kc3PlanePelBuffer& image) {
+// Seconds of the fastest of `runs` byte sums of the three planes, the image
+// in cache.
+double byteSumSeconds(const kc3PlanePelBuffer& image, benchmark::IterationCount runs) {
     benchmark::DoNotOptimize(byteSum(image));
     double fastest = std::numeric_limits<double>::infinity();
-    for (int i = 0; i < kReferenceRuns; ++i) {
+    const long count = std::clamp(static_cast<long>(runs), kMinReferenceRuns, kMaxReferenceRuns);
+    for (long i = 0; i < count; ++i) {
         const double start = threadSeconds();
         benchmark::DoNotOptimize(byteSum(image));
         fastest = std::min(fastest, threadSeconds() - start);
@@ -94,12 +99,12 @@ void BM_GaussSampleThreePlanes(benchmark::State& state) {
     kcGaussSampleParams params(1, 2, 1.0, true);
     params.sample(kSubsampling);
     params.smoothness(kSmoothness);
-    const double referenceSeconds = byteSumSeconds(image);
     const double seconds = fastestIteration(state, [&] {
         for (int p = 0; p < 3; ++p) benchmark::DoNotOptimize(kfGaussSample<unsigned char>(image.plane(p), params));
     });
     setPelRate(state, 3.0 * double(width * height));
     // How many byte sums of the same pels one sampling costs.
+    const double referenceSeconds = byteSumSeconds(image, state.iterations());
     state.counters["x_byte_sum"] = seconds / referenceSeconds;
     state.counters["byte_sum_ms"] = referenceSeconds * 1e3;
 }
@@ -131,7 +136,6 @@ void BM_ByteSumPlainLoopThreePlanes(benchmark::State& state) {
     const long width = state.range(0);
     const long height = state.range(1);
     const kc3PlanePelBuffer image = randomImage(width, height);
-    const double referenceSeconds = byteSumSeconds(image);
     const double seconds = fastestIteration(state, [&] {
         for (int p = 0; p < 3; ++p) {
             const kcPelBuffer<unsigned char>& plane = image.plane(p);
@@ -139,6 +143,7 @@ void BM_ByteSumPlainLoopThreePlanes(benchmark::State& state) {
                 benchByteSumPlainLoop(plane.pointToRow(0), plane.width(), plane.height(), plane.rowUpdate()));
         }
     });
+    const double referenceSeconds = byteSumSeconds(image, state.iterations());
     state.counters["x_byte_sum"] = seconds / referenceSeconds;
     setPelRate(state, 3.0 * double(width * height));
 }
@@ -150,13 +155,13 @@ void BM_MemcpyThreePlanes(benchmark::State& state) {
     const kc3PlanePelBuffer image = randomImage(width, height);
     kc3PlanePelBuffer copy(width, height);
     kcPelBuffer<unsigned char> copies[3] = {copy.plane0(), copy.plane1(), copy.plane2()};
-    const double referenceSeconds = byteSumSeconds(image);
     const double seconds = fastestIteration(state, [&] {
         for (int p = 0; p < 3; ++p)
             for (long y = 0; y < height; ++y)
                 std::memcpy(copies[p].pointToRow(y), image.plane(p).pointToRow(y), static_cast<std::size_t>(width));
         benchmark::ClobberMemory();
     });
+    const double referenceSeconds = byteSumSeconds(image, state.iterations());
     state.counters["x_byte_sum"] = seconds / referenceSeconds;
     setPelRate(state, 3.0 * double(width * height));
 }
