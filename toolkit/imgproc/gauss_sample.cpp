@@ -347,12 +347,20 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
     // Scratch kept by each thread between calls, so that a call allocates
     // nothing but its result once the first has sized it: column sums with N
     // replicated values on each side and 16 spare values for the SIMD reads,
-    // and the 2-D sums.
-    thread_local std::vector<ColumnSum<N>> padded;
+    // and the 2-D sums. Column 0 sits on a 32-byte boundary, so that no
+    // vector store of the vertical pass straddles two cache lines.
+    constexpr long kAlignment = 32 / static_cast<long>(sizeof(ColumnSum<N>));  // values
+    static_assert(kAlignment >= N);
+    thread_local std::vector<ColumnSum<N>> scratch;
     thread_local std::vector<PelSum<N>> sums;
-    if (padded.size() < static_cast<std::size_t>(width + 2 * N + 16))
-        padded.resize(static_cast<std::size_t>(width + 2 * N + 16));
+    if (scratch.size() < static_cast<std::size_t>(2 * kAlignment + width + N + 16))
+        scratch.resize(static_cast<std::size_t>(2 * kAlignment + width + N + 16));
     if (sums.size() < static_cast<std::size_t>(outWidth)) sums.resize(static_cast<std::size_t>(outWidth));
+    const auto misaligned = static_cast<long>(reinterpret_cast<std::uintptr_t>(scratch.data() + kAlignment) % 32 /
+                                              sizeof(ColumnSum<N>));
+    ColumnSum<N>* const columns = scratch.data() + kAlignment + (kAlignment - misaligned) % kAlignment;
+    // Index c of `padded` is the first tap of source column c.
+    ColumnSum<N>* const padded = columns - N;
     const unsigned char* const firstRow = source.pointToRow(source.window().top());
     const long stride = source.rowUpdate();
     const auto sourceRow = [firstRow, stride, height](long y) {
@@ -369,23 +377,21 @@ kcPelBuffer<unsigned char> sampleWith(const kcPelBuffer_const<unsigned char>& so
         for (long k = 0; k <= 2 * N; ++k) {
             rows[static_cast<std::size_t>(k)] = sourceRow(centre + k - N);
         }
-        ColumnSum<N>* columns = padded.data() + N;
         columnSumsFastest<N>(rows, columns, width);
         for (long k = 1; k <= N; ++k) {
             columns[-k] = columns[0];
             columns[width - 1 + k] = columns[width - 1];
         }
-        // Index c of `padded` is the first tap of source column c.
         unsigned char* const out = result.pointToRow(j);
         clearPadding(out);
         long ready = 0;
 #if defined(__x86_64__)
         if constexpr (N <= kMaxNarrowSmoothness)
-            if (straight) ready = rowValuesAvx2<N>(padded.data(), offset, regular, step, out);
+            if (straight) ready = rowValuesAvx2<N>(padded, offset, regular, step, out);
 #endif
-        rowSumsFastest<N>(padded.data(), offset + ready * step, regular - ready, step, sums.data());
+        rowSumsFastest<N>(padded, offset + ready * step, regular - ready, step, sums.data());
         if (regular < outWidth)
-            rowSumsScalar<N>(padded.data(), width - 1, outWidth - regular, 0, sums.data() + (regular - ready));
+            rowSumsScalar<N>(padded, width - 1, outWidth - regular, 0, sums.data() + (regular - ready));
         finishRow<N>(sums.data(), outWidth - ready, gain, out + ready);
     }
     return result;
