@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <random>
+#include <vector>
 
 #include "byte_sum_reference.h"
 #include "toolkit/foundation/three_plane_pel_buffer.h"
@@ -20,8 +20,6 @@ namespace {
 
 constexpr long kSubsampling = 5;    // the colour search's default subsampling
 constexpr long kSmoothness = 4;     // the colour search's smoothing
-constexpr long kMinReferenceRuns = 50;    // byte sums timed for a ratio counter, at least
-constexpr long kMaxReferenceRuns = 2000;  // and at most
 
 kc3PlanePelBuffer randomImage(long width, long height) {
     kc3PlanePelBuffer image(width, height);
@@ -52,38 +50,49 @@ double threadSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-// The ratio counters (x_byte_sum) compare the fastest call of an operation
-// with the fastest byte sum of the same pels, each timed call by call on
-// this thread's CPU clock, the byte sum as many times as the operation ran
-// (within bounds): on a shared host a slow spell then skews neither side of
-// the ratio, and neither minimum is taken over more tries than the other.
-// The benchmark's own time stays the mean.
+// The ratio counters (x_byte_sum) compare the median call of an operation
+// with the median byte sum of the same pels (in cache), all timed call by
+// call on this thread's CPU clock. The byte sums run in blocks between
+// blocks of the operation's calls, as many of each, so that both meet the
+// same spells of a shared host; medians, because such a spell, or a clock
+// that missed some of the work, throws single calls off either way. The
+// benchmark's time is the mean call, the byte sums left out.
+constexpr std::size_t kBlock = 8;
 
-// Seconds of the fastest of `runs` byte sums of the three planes, the image
-// in cache.
-double byteSumSeconds(const kc3PlanePelBuffer& image, benchmark::IterationCount runs) {
-    benchmark::DoNotOptimize(byteSum(image));
-    double fastest = std::numeric_limits<double>::infinity();
-    const long count = std::clamp(static_cast<long>(runs), kMinReferenceRuns, kMaxReferenceRuns);
-    for (long i = 0; i < count; ++i) {
-        const double start = threadSeconds();
-        benchmark::DoNotOptimize(byteSum(image));
-        fastest = std::min(fastest, threadSeconds() - start);
-    }
-    return fastest;
+double median(std::vector<double>& values) {
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
 }
 
-// Runs the benchmark's loop over `work` and returns the fastest iteration's
-// seconds.
+struct Medians {
+    double call = 0.0;
+    double byteSum = 0.0;
+};
+
 template <class Work>
-double fastestIteration(benchmark::State& state, Work work) {
-    double fastest = std::numeric_limits<double>::infinity();
+Medians medianCallAndByteSum(benchmark::State& state, const kc3PlanePelBuffer& image, Work work) {
+    std::vector<double> calls;
+    std::vector<double> sums;
+    const auto byteSumBlock = [&] {
+        for (std::size_t i = 0; i < kBlock; ++i) {
+            const double start = threadSeconds();
+            benchmark::DoNotOptimize(byteSum(image));
+            sums.push_back(threadSeconds() - start);
+        }
+    };
     for (auto _ : state) {
         const double start = threadSeconds();
         work();
-        fastest = std::min(fastest, threadSeconds() - start);
+        calls.push_back(threadSeconds() - start);
+        if (calls.size() % kBlock == 0) {
+            state.PauseTiming();
+            byteSumBlock();
+            state.ResumeTiming();
+        }
     }
-    return fastest;
+    if (sums.empty()) byteSumBlock();
+    return {median(calls), median(sums)};
 }
 
 // Pels per second (the counter shows them with SI prefixes: M/s, G/s).
@@ -99,14 +108,13 @@ void BM_GaussSampleThreePlanes(benchmark::State& state) {
     kcGaussSampleParams params(1, 2, 1.0, true);
     params.sample(kSubsampling);
     params.smoothness(kSmoothness);
-    const double seconds = fastestIteration(state, [&] {
+    const Medians medians = medianCallAndByteSum(state, image, [&] {
         for (int p = 0; p < 3; ++p) benchmark::DoNotOptimize(kfGaussSample<unsigned char>(image.plane(p), params));
     });
     setPelRate(state, 3.0 * double(width * height));
     // How many byte sums of the same pels one sampling costs.
-    const double referenceSeconds = byteSumSeconds(image, state.iterations());
-    state.counters["x_byte_sum"] = seconds / referenceSeconds;
-    state.counters["byte_sum_ms"] = referenceSeconds * 1e3;
+    state.counters["x_byte_sum"] = medians.call / medians.byteSum;
+    state.counters["byte_sum_ms"] = medians.byteSum * 1e3;
 }
 BENCHMARK(BM_GaussSampleThreePlanes)
     ->Args({640, 480})
@@ -136,18 +144,20 @@ void BM_ByteSumPlainLoopThreePlanes(benchmark::State& state) {
     const long width = state.range(0);
     const long height = state.range(1);
     const kc3PlanePelBuffer image = randomImage(width, height);
-    const double seconds = fastestIteration(state, [&] {
+    const Medians medians = medianCallAndByteSum(state, image, [&] {
         for (int p = 0; p < 3; ++p) {
             const kcPelBuffer<unsigned char>& plane = image.plane(p);
             benchmark::DoNotOptimize(
                 benchByteSumPlainLoop(plane.pointToRow(0), plane.width(), plane.height(), plane.rowUpdate()));
         }
     });
-    const double referenceSeconds = byteSumSeconds(image, state.iterations());
-    state.counters["x_byte_sum"] = seconds / referenceSeconds;
+    state.counters["x_byte_sum"] = medians.call / medians.byteSum;
     setPelRate(state, 3.0 * double(width * height));
 }
-BENCHMARK(BM_ByteSumPlainLoopThreePlanes)->Args({640, 480})->Args({2448, 2048})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ByteSumPlainLoopThreePlanes)
+    ->Args({640, 480})
+    ->Args({2448, 2048})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_MemcpyThreePlanes(benchmark::State& state) {
     const long width = state.range(0);
@@ -155,14 +165,13 @@ void BM_MemcpyThreePlanes(benchmark::State& state) {
     const kc3PlanePelBuffer image = randomImage(width, height);
     kc3PlanePelBuffer copy(width, height);
     kcPelBuffer<unsigned char> copies[3] = {copy.plane0(), copy.plane1(), copy.plane2()};
-    const double seconds = fastestIteration(state, [&] {
+    const Medians medians = medianCallAndByteSum(state, image, [&] {
         for (int p = 0; p < 3; ++p)
             for (long y = 0; y < height; ++y)
                 std::memcpy(copies[p].pointToRow(y), image.plane(p).pointToRow(y), static_cast<std::size_t>(width));
         benchmark::ClobberMemory();
     });
-    const double referenceSeconds = byteSumSeconds(image, state.iterations());
-    state.counters["x_byte_sum"] = seconds / referenceSeconds;
+    state.counters["x_byte_sum"] = medians.call / medians.byteSum;
     setPelRate(state, 3.0 * double(width * height));
 }
 BENCHMARK(BM_MemcpyThreePlanes)->Args({640, 480})->Args({2448, 2048})->Unit(benchmark::kMillisecond);
