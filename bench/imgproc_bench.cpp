@@ -51,13 +51,13 @@ double threadSeconds() {
 }
 
 // The ratio counters (x_byte_sum) compare the median call of an operation
-// with the median byte sum of the same pels (in cache), all timed call by
-// call on this thread's CPU clock. The byte sums run in blocks between
-// blocks of the operation's calls, as many of each, so that both meet the
-// same spells of a shared host; medians, because such a spell, or a clock
-// that missed some of the work, throws single calls off either way. The
-// benchmark's time is the mean call, the byte sums left out.
-constexpr std::size_t kBlock = 8;
+// with the median byte sum of the same pels, each run back to back on the
+// image in cache (the byte sums in two blocks, before and after the
+// operation's calls, so that a drift of the machine's speed meets both),
+// all timed call by call on this thread's CPU clock. Medians, because on a
+// shared host a slow spell, or a clock that missed some of the work, throws
+// single calls off either way. The benchmark's time is the mean call.
+constexpr int kByteSumsPerBlock = 200;
 
 double median(std::vector<double>& values) {
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
@@ -72,26 +72,22 @@ struct Medians {
 
 template <class Work>
 Medians medianCallAndByteSum(benchmark::State& state, const kc3PlanePelBuffer& image, Work work) {
-    std::vector<double> calls;
     std::vector<double> sums;
     const auto byteSumBlock = [&] {
-        for (std::size_t i = 0; i < kBlock; ++i) {
+        for (int i = 0; i < kByteSumsPerBlock; ++i) {
             const double start = threadSeconds();
             benchmark::DoNotOptimize(byteSum(image));
             sums.push_back(threadSeconds() - start);
         }
     };
+    byteSumBlock();
+    std::vector<double> calls;
     for (auto _ : state) {
         const double start = threadSeconds();
         work();
         calls.push_back(threadSeconds() - start);
-        if (calls.size() % kBlock == 0) {
-            state.PauseTiming();
-            byteSumBlock();
-            state.ResumeTiming();
-        }
     }
-    if (sums.empty()) byteSumBlock();
+    byteSumBlock();
     return {median(calls), median(sums)};
 }
 
