@@ -63,6 +63,20 @@ double threadSeconds() {
 // single calls off either way. The benchmark's time is the mean call.
 constexpr int kByteSumsPerBlock = 200;
 
+// Seconds of one byte sum of the image.
+double timedByteSum(const kc3PlanePelBuffer& image) {
+    const double start = threadSeconds();
+    benchmark::DoNotOptimize(byteSum(image));
+    return threadSeconds() - start;
+}
+
+// Smoothing and subsampling by 5 of the three planes, as on every colour
+// image.
+void sampleThreePlanes(const kc3PlanePelBuffer& image) {
+    const kcGaussSampleParams params(kSubsampling, kSmoothness, 1.0, true);
+    for (int p = 0; p < 3; ++p) benchmark::DoNotOptimize(kfGaussSample<unsigned char>(image.plane(p), params));
+}
+
 double median(std::vector<double>& values) {
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
@@ -78,11 +92,7 @@ template <class Work>
 Medians medianCallAndByteSum(benchmark::State& state, const kc3PlanePelBuffer& image, Work work) {
     std::vector<double> sums;
     const auto byteSumBlock = [&] {
-        for (int i = 0; i < kByteSumsPerBlock; ++i) {
-            const double start = threadSeconds();
-            benchmark::DoNotOptimize(byteSum(image));
-            sums.push_back(threadSeconds() - start);
-        }
+        for (int i = 0; i < kByteSumsPerBlock; ++i) sums.push_back(timedByteSum(image));
     };
     byteSumBlock();
     std::vector<double> calls;
@@ -105,12 +115,7 @@ void BM_GaussSampleThreePlanes(benchmark::State& state) {
     const long width = state.range(0);
     const long height = state.range(1);
     const kc3PlanePelBuffer image = randomImage(width, height);
-    kcGaussSampleParams params(1, 2, 1.0, true);
-    params.sample(kSubsampling);
-    params.smoothness(kSmoothness);
-    const Medians medians = medianCallAndByteSum(state, image, [&] {
-        for (int p = 0; p < 3; ++p) benchmark::DoNotOptimize(kfGaussSample<unsigned char>(image.plane(p), params));
-    });
+    const Medians medians = medianCallAndByteSum(state, image, [&] { sampleThreePlanes(image); });
     setPelRate(state, 3.0 * double(width * height));
     // How many byte sums of the same pels one sampling costs.
     state.counters["x_byte_sum"] = medians.call / medians.byteSum;
@@ -141,17 +146,14 @@ void flushFromCaches(const kc3PlanePelBuffer& image) {
 // sum made one after the other.
 void BM_GaussSampleThreePlanesFromMemory(benchmark::State& state) {
     const kc3PlanePelBuffer image = randomImage(state.range(0), state.range(1));
-    const kcGaussSampleParams params(kSubsampling, kSmoothness, 1.0, true);
     std::vector<double> ratios;
     std::vector<double> sums;
     for (auto _ : state) {
         flushFromCaches(image);
-        double start = threadSeconds();
-        benchmark::DoNotOptimize(byteSum(image));
-        const double summed = threadSeconds() - start;
+        const double summed = timedByteSum(image);
         flushFromCaches(image);
-        start = threadSeconds();
-        for (int p = 0; p < 3; ++p) benchmark::DoNotOptimize(kfGaussSample<unsigned char>(image.plane(p), params));
+        const double start = threadSeconds();
+        sampleThreePlanes(image);
         const double sampled = threadSeconds() - start;
         state.SetIterationTime(sampled);
         ratios.push_back(sampled / summed);
@@ -199,10 +201,7 @@ void BM_ByteSumPlainLoopThreePlanes(benchmark::State& state) {
     state.counters["x_byte_sum"] = medians.call / medians.byteSum;
     setPelRate(state, 3.0 * double(width * height));
 }
-BENCHMARK(BM_ByteSumPlainLoopThreePlanes)
-    ->Args({640, 480})
-    ->Args({2448, 2048})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ByteSumPlainLoopThreePlanes)->Args({640, 480})->Args({2448, 2048})->Unit(benchmark::kMillisecond);
 
 void BM_MemcpyThreePlanes(benchmark::State& state) {
     const long width = state.range(0);

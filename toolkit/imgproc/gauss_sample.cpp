@@ -45,6 +45,13 @@ constexpr ColumnSum<N> kColumnBias = N <= kMaxNarrowSmoothness ? 0x8000 : 0;
 template <int N>
 constexpr std::int32_t kBiasCorrection = N <= kMaxNarrowSmoothness ? 32768 * (1 << (2 * N)) : 0;
 
+// A 2-D sum is the mean times the kernel's total 16^N: the final value is
+// the sum plus half that total, shifted right by 4N bits.
+template <int N>
+constexpr int kTotalBits = 4 * N;
+template <int N>
+constexpr std::uint64_t kHalfTotal = N > 0 ? std::uint64_t{1} << (N > 0 ? kTotalBits<N> - 1 : 0) : 0;
+
 // Row n of Pascal's triangle for n = 2N: the binomial kernel, summing to 4^N.
 template <int N>
 constexpr std::array<unsigned, 2 * N + 1> binomialWeights() {
@@ -268,10 +275,8 @@ template <int N>
 __attribute__((target("avx2"))) long rowValuesAvx2(const ColumnSum<N>* padded, long first, long count, long step,
                                                    unsigned char* out) {
     static_assert(N <= kMaxNarrowSmoothness);
-    constexpr int shift = 4 * N;
-    constexpr std::int32_t half = shift > 0 ? std::int32_t{1} << (shift > 0 ? shift - 1 : 0) : 0;
     const __m256i kernel = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kKernelLanes<N>.data()));
-    const __m256i rounding = _mm256_set1_epi32(kBiasCorrection<N> + half);
+    const __m256i rounding = _mm256_set1_epi32(kBiasCorrection<N> + static_cast<std::int32_t>(kHalfTotal<N>));
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     long i = 0;
     for (; i + 32 <= count; i += 32) {
@@ -280,7 +285,7 @@ __attribute__((target("avx2"))) long rowValuesAvx2(const ColumnSum<N>* padded, l
 #pragma GCC unroll 4
         for (int k = 0; k < 4; ++k)
             v[k] = _mm256_srli_epi32(_mm256_add_epi32(eightSumsAvx2<N>(p + k * 8 * step, step, kernel), rounding),
-                                     shift);
+                                     kTotalBits<N>);
         const __m256i v01 = _mm256_packus_epi32(v[0], v[1]);
         const __m256i v23 = _mm256_packus_epi32(v[2], v[3]);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
@@ -306,9 +311,9 @@ void rowSumsFastest(const ColumnSum<N>* padded, long first, long count, long ste
 // nearest (halves up), times the gain, saturated to 0..255.
 template <int N>
 void finishRow(const PelSum<N>* __restrict sums, long count, double gain, unsigned char* __restrict out) {
-    constexpr int shift = 4 * N;
+    constexpr int shift = kTotalBits<N>;
     if (gain == 1.0) {
-        constexpr PelSum<N> half = shift > 0 ? PelSum<N>(1) << (shift > 0 ? shift - 1 : 0) : 0;
+        constexpr auto half = static_cast<PelSum<N>>(kHalfTotal<N>);
         long i = 0;
         for (; i + kChunk <= count; i += kChunk)
             for (long j = 0; j < kChunk; ++j) out[i + j] = static_cast<unsigned char>((sums[i + j] + half) >> shift);
